@@ -1,0 +1,78 @@
+// The shared library loaded by file name: every export is found by name and computes
+// exactly what the internal routine computes, and no other symbol leaves the library.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "blackscholes/blackscholes.h"
+#include "support/Ulps.h"
+
+namespace eurocall {
+namespace {
+
+using testing::BitExact;
+
+// Every export the library defines, in ordinal order.
+const std::set<std::string> kExports = {
+    "BSCall", "BSVol",
+};
+
+class SharedLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    handle_ = dlopen(EUROCALL_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle_, nullptr) << dlerror();
+  }
+  void TearDown() override {
+    if (handle_) EXPECT_EQ(dlclose(handle_), 0);
+  }
+  template <class F>
+  F Find(const char* name) {
+    void* p = dlsym(handle_, name);
+    EXPECT_NE(p, nullptr) << name << ": " << dlerror();
+    return reinterpret_cast<F>(p);
+  }
+  void* handle_ = nullptr;
+};
+
+using Fn5 = double (*)(double, double, double, double, double);
+
+TEST_F(SharedLibrary, BlackScholesExportsForwardBitForBit) {
+  const auto bsCall = Find<Fn5>("BSCall");
+  const auto bsVol = Find<Fn5>("BSVol");
+  ASSERT_TRUE(bsCall && bsVol);
+  for (double K : {80.0, 100.0, 125.0}) {
+    const double price = BSCall(100, K, 0.75, 0.02, 0.3);
+    EXPECT_TRUE(BitExact(bsCall(100, K, 0.75, 0.02, 0.3), price));
+    EXPECT_TRUE(BitExact(bsVol(100, K, 0.75, 0.02, price), BSVol(100, K, 0.75, 0.02, price)));
+  }
+}
+
+TEST_F(SharedLibrary, NamesAreCaseSensitiveAndInternalsAreHidden) {
+  EXPECT_EQ(dlsym(handle_, "bscall"), nullptr);
+  EXPECT_EQ(dlsym(handle_, "_ZN8eurocall6BSCallEddddd"), nullptr);
+  EXPECT_EQ(dlsym(handle_, "_ZN8eurocall9CumNormalEd"), nullptr);
+}
+
+TEST(SharedLibraryExports, ExactlyTheExportsAreDefined) {
+  const std::string command = std::string(EUROCALL_NM) + " -D --defined-only " + EUROCALL_LIBRARY_FILE;
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::set<std::string> defined;
+  char line[1024];
+  while (std::fgets(line, sizeof line, pipe)) {
+    std::istringstream fields(line);
+    std::string address, type, name;
+    if (fields >> address >> type >> name) defined.insert(name);
+  }
+  ASSERT_EQ(pclose(pipe), 0) << command;
+  EXPECT_EQ(defined, kExports);
+}
+
+}  // namespace
+}  // namespace eurocall
