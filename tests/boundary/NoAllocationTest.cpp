@@ -84,7 +84,7 @@ TEST(NoAllocation, ExportsNeverTouchTheHeap) {
   // (lazy binding, thread-local storage); that is the loader's, not the library's.
   double sink = bsVol(100, 100, 1, 0.05, bsCall(100, 100, 1, 0.05, 0.2));
 
-  // The counter sees an allocation made through the library's own binding of malloc.
+  // The counter itself sees a malloc (the program exports it, so the library binds to it).
   gArmed = true;
   void* volatile probe = std::malloc(16);
   std::free(probe);
