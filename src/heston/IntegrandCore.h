@@ -67,8 +67,7 @@ double ClosedFormFromZ(Root&& root, const ZParts& z, double b, double x, double 
   const double reG = (reA * reB + imA * imB) * h;
   const double imG = (imA * reB - reA * imB) * h;
 
-  // e^(-dT) = E c - i E sn; the sine through |Im d| and the sign, so that it is odd in
-  // phi exactly.
+  // e^(-dT) = E c - i E sn.
   const double E = std::exp(-reD * T);
   const double c = std::cos(imD * T);
   const double sn = s * std::sin(imDAbs * T);
@@ -79,8 +78,9 @@ double ClosedFormFromZ(Root&& root, const ZParts& z, double b, double x, double 
   const double reP = 1.0 - reG;
   const double imP = -imG;
 
-  // R = Q conj(P) / |P|^2; 2 ln R = ln|R|^2 + 2i arg R with one principal logarithm of
-  // the whole quotient, so no branch cut is crossed between Q and P.
+  // R = Q conj(P) / |P|^2, and 2 ln R = ln|R|^2 + 2i arg R: one principal logarithm of
+  // the quotient, not ln Q - ln P, which can differ from it by a multiple of 2 pi i.
+  // ln|R|^2 needs no square root.
   const double hP = 1.0 / (reP * reP + imP * imP);
   const double reR = (reQ * reP + imQ * imP) * hP;
   const double imR = (imQ * reP - reQ * imP) * hP;

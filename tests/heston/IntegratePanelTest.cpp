@@ -125,6 +125,25 @@ TEST(IntegratePanelCore, VisitsSixteenInnerNodesInnermostPairFirstLowerNodeFirst
   EXPECT_TRUE(BitExact(narrow[15], 0.05 + 0.05 * 0.9894009349916499));
 }
 
+TEST(IntegratePanelCore, WeightsPairSumsInnermostFirstAndAppliesTheHalfWidthOnce) {
+  // An oscillating integrand whose weighted pairs partly cancel, so that another
+  // grouping (weights applied per node, outermost pair first, the half width per
+  // term) shows in the last bits of the sum.
+  const auto f = [](double phi) { return std::cos(3.0 * phi) / (1.0 + phi); };
+  struct Panel {
+    double a, b;
+  };
+  for (const Panel& p : {Panel{0.0, 4.0}, Panel{4.0, 8.0}, Panel{0.0, 0.1}}) {
+    const double h = (p.b - p.a) * 0.5, c = (p.a + p.b) * 0.5;
+    double s = 0.0;
+    for (int i = 0; i < 8; ++i) {
+      const double d = h * GaussLegendreAbscissae[i];
+      s = (f(c + d) + f(c - d)) * GaussLegendreWeights[i] + s;
+    }
+    EXPECT_TRUE(BitExact(IntegratePanelCore(f, p.a, p.b), h * s)) << p.a << " " << p.b;
+  }
+}
+
 TEST(IntegratePanel, SwappingTheEndsNegatesExactly) {
   struct Case {
     double a, b;
