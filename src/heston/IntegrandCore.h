@@ -47,7 +47,8 @@ template <class Root>
 double ClosedFormFromZ(Root&& root, const ZParts& z, double b, double x, double T, double theta, double v0,
                        double kappa, double sigma, double rho, double phi) {
   // Both half-angle roots from the one modulus M, never M from a hypotenuse of Re Z and
-  // Im Z. 2M - 2 Re Z is 2(M - Re Z) bit for bit: doubling is exact.
+  // Im Z. 2M - 2 Re Z is 2(M - Re Z) bit for bit, doubling being exact, unless 2M
+  // overflows (M above 8.9e307).
   const double M = root(z.modulusSq);
   const double reD = 0.5 * root(2.0 * M + z.twoReZ);
   const double imDAbs = 0.5 * root(2.0 * M - z.twoReZ);
