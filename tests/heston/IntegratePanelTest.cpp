@@ -164,5 +164,25 @@ TEST(IntegratePanel, ZeroWidthPanelIsZeroUnlessTheIntegrandIsNotFinite) {
   EXPECT_TRUE(std::isnan(IntegratePanelCore([](double) { return kInf; }, 1.5, 1.5)));
 }
 
+TEST(IntegratePanel, IsTheRuleAppliedToTheIntegrandCallByCallBitForBit) {
+  // IntegratePanel forms the integrand's phi-free terms once and evaluates its nodes
+  // side by side; the result must be the rule run on theIntegrand one node at a time.
+  struct Case {
+    double x, T, v0, theta, kappa, sigma, rho, a, b;
+  };
+  const Case cases[] = {
+      {0.05, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 0.0, 4.0},     {0.05, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 96.0, 100.0},
+      {-0.2, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 0.3, 0.4},      {0.3, 0.1, 0.01, 0.09, 0.5, 1.0, -0.9, 4.0, 8.0},
+      {0.0, 0.1, 0.003, 0.04, 0.5, 1.0, -0.5, 0.0, 4.0},   {0.1, 5, 0.0, 0.0, 0.0, 1.0, -1.0, 8.0, 12.0},
+      {0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, -1e-300, 1e-300}, {0.1, 1, 0.04, 0.04, 1.5, 0.0, -0.7, 0.0, 4.0},
+  };
+  for (const Case& c : cases) {
+    const double byCalls = IntegratePanelCore(
+        [&](double phi) { return theIntegrand(c.x, c.T, c.v0, c.theta, c.kappa, c.sigma, c.rho, phi); }, c.a, c.b);
+    EXPECT_TRUE(BitExact(IntegratePanel(c.x, c.T, c.v0, c.theta, c.kappa, c.sigma, c.rho, c.a, c.b), byCalls))
+        << c.x << " " << c.T << " [" << c.a << ", " << c.b << "]";
+  }
+}
+
 }  // namespace
 }  // namespace eurocall

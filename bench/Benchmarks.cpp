@@ -1,0 +1,225 @@
+// The exports as a host calls them (through the shared library), on the typical request
+// and over the reference rows, and the cost of the numeric-environment switch that every
+// export adds around its routine (export against the internal routine, in one loop).
+//
+// Counters: per_call is the time of one call (seconds, shown in the unit of the
+// table); evals is the number of integrand evaluations that one price makes.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "ReferencePrices.h"
+#include "blackscholes/blackscholes.h"
+#include "eurocall.h"
+#include "heston/HestonCallFastCore.h"
+#include "heston/heston.h"
+
+namespace eurocall::bench {
+namespace {
+
+// The typical request.
+constexpr double kS = 100, kK = 100, kT = 1, kR = 0.05, kVol = 0.2, kV0 = 0.04, kTheta = 0.04, kKappa = 1.5,
+                 kSigma = 0.3, kRho = -0.7;
+
+// Keeps the compiler from treating an input as a constant.
+inline double Opaque(double v) {
+  __asm__ volatile("" : "+x"(v));
+  return v;
+}
+
+const std::vector<ReferencePrice>& Rows() {
+  static const std::vector<ReferencePrice> rows = [] {
+    std::vector<ReferencePrice> r = ReadReferencePrices(EUROCALL_REFERENCE_PRICES);
+    if (r.empty()) std::abort();
+    return r;
+  }();
+  return rows;
+}
+
+void PerCall(benchmark::State& state, double callsPerIteration) {
+  state.SetItemsProcessed(static_cast<int64_t>(static_cast<double>(state.iterations()) * callsPerIteration));
+  state.counters["per_call"] = benchmark::Counter(
+      callsPerIteration, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// Integrand evaluations of HestonCall_fast: 16 per panel.
+double FastEvaluations(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma,
+                       double rho) {
+  double panels = 0;
+  HestonCallFastCore(
+      [&](double x, double lower, double upper) {
+        ++panels;
+        return IntegratePanel(x, T, v0, theta, kappa, sigma, rho, lower, upper);
+      },
+      S, K, T, r);
+  return 16 * panels;
+}
+
+// ---- Black–Scholes -------------------------------------------------------------------
+
+void BM_BSCall(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(::BSCall(Opaque(kS), kK, kT, kR, kVol));
+  PerCall(state, 1);
+}
+BENCHMARK(BM_BSCall);
+
+void BM_BSCall_Internal(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(eurocall::BSCall(Opaque(kS), kK, kT, kR, kVol));
+  PerCall(state, 1);
+}
+BENCHMARK(BM_BSCall_Internal);
+
+// The BSVol spread: strikes 70 to 130 by 10, maturities 0.1 to 5 years, each at the
+// price of a 25 % volatility, so the search runs its ordinary course on every row.
+struct VolCase {
+  double K, T, price;
+};
+const std::vector<VolCase>& VolSpread() {
+  static const std::vector<VolCase> cases = [] {
+    std::vector<VolCase> c;
+    for (double K = 70; K <= 130; K += 10) {
+      for (double T : {0.1, 0.25, 0.5, 1.0, 2.0, 5.0}) c.push_back({K, T, eurocall::BSCall(kS, K, T, kR, 0.25)});
+    }
+    return c;
+  }();
+  return cases;
+}
+
+void BM_BSVol_Typical(benchmark::State& state) {
+  const double price = eurocall::BSCall(kS, kK, kT, kR, kVol);
+  for (auto _ : state) benchmark::DoNotOptimize(::BSVol(Opaque(kS), kK, kT, kR, price));
+  PerCall(state, 1);
+}
+BENCHMARK(BM_BSVol_Typical);
+
+void BM_BSVol_Spread(benchmark::State& state) {
+  const std::vector<VolCase>& cases = VolSpread();
+  for (auto _ : state) {
+    for (const VolCase& c : cases) benchmark::DoNotOptimize(::BSVol(Opaque(kS), c.K, c.T, kR, c.price));
+  }
+  PerCall(state, static_cast<double>(cases.size()));
+}
+BENCHMARK(BM_BSVol_Spread);
+
+// ---- Heston prices --------------------------------------------------------------------
+
+void BM_HestonCall_fast_Typical(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(::HestonCall_fast(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho));
+  }
+  PerCall(state, 1);
+  state.counters["evals"] = FastEvaluations(kS, kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho);
+}
+BENCHMARK(BM_HestonCall_fast_Typical)->Unit(benchmark::kMicrosecond);
+
+void BM_HestonCall_fast_Internal(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(eurocall::HestonCall_fast(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho));
+  }
+  PerCall(state, 1);
+}
+BENCHMARK(BM_HestonCall_fast_Internal)->Unit(benchmark::kMicrosecond);
+
+// Every reference row once per iteration: time per price over the whole grid.
+void BM_HestonCall_fast_Rows(benchmark::State& state) {
+  const std::vector<ReferencePrice>& rows = Rows();
+  for (auto _ : state) {
+    for (const ReferencePrice& q : rows) {
+      benchmark::DoNotOptimize(
+          ::HestonCall_fast(Opaque(q.S), q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho));
+    }
+  }
+  PerCall(state, static_cast<double>(rows.size()));
+  double evals = 0;
+  for (const ReferencePrice& q : rows) evals += FastEvaluations(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho);
+  state.counters["evals"] = evals / static_cast<double>(rows.size());
+}
+BENCHMARK(BM_HestonCall_fast_Rows)->Unit(benchmark::kMicrosecond);
+
+// ---- Integrands -------------------------------------------------------------------------
+
+// 64 frequencies from 0.01 to 200, evenly spaced in log phi, at the typical request's
+// x = ln(e^(rT) S/K) = rT.
+const std::vector<double>& PhiSpread() {
+  static const std::vector<double> phis = [] {
+    std::vector<double> p;
+    for (int i = 0; i < 64; ++i) p.push_back(0.01 * std::pow(20000.0, i / 63.0));
+    return p;
+  }();
+  return phis;
+}
+const double kX = std::log((std::exp(kT * kR) * kS) / kK);
+
+void BM_theIntegrand_Spread(benchmark::State& state) {
+  for (auto _ : state) {
+    for (double phi : PhiSpread())
+      benchmark::DoNotOptimize(::theIntegrand(kX, kT, kV0, kTheta, kKappa, kSigma, kRho, Opaque(phi)));
+  }
+  PerCall(state, static_cast<double>(PhiSpread().size()));
+}
+BENCHMARK(BM_theIntegrand_Spread);
+
+void BM_RealIntegrand_j1_Spread(benchmark::State& state) {
+  for (auto _ : state) {
+    for (double phi : PhiSpread())
+      benchmark::DoNotOptimize(::RealIntegrand_j1(kX, kT, kTheta, kV0, kKappa, kSigma, kRho, Opaque(phi)));
+  }
+  PerCall(state, static_cast<double>(PhiSpread().size()));
+}
+BENCHMARK(BM_RealIntegrand_j1_Spread);
+
+void BM_RealIntegrand_j0_Spread(benchmark::State& state) {
+  for (auto _ : state) {
+    for (double phi : PhiSpread())
+      benchmark::DoNotOptimize(::RealIntegrand_j0(kX, kT, kTheta, kV0, kKappa, kSigma, kRho, Opaque(phi)));
+  }
+  PerCall(state, static_cast<double>(PhiSpread().size()));
+}
+BENCHMARK(BM_RealIntegrand_j0_Spread);
+
+// ---- The numeric-environment switch --------------------------------------------------
+
+// Export and internal routine alternate in one loop, each timed over a batch, so the
+// difference is measured under one machine state: switch_ns is what the export adds.
+template <class Export, class Internal>
+void EnvironmentSwitch(benchmark::State& state, int batch, Export exported, Internal internal) {
+  using Clock = std::chrono::steady_clock;
+  double tExport = 0, tInternal = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < batch; ++i) benchmark::DoNotOptimize(exported());
+    const auto t1 = Clock::now();
+    for (int i = 0; i < batch; ++i) benchmark::DoNotOptimize(internal());
+    const auto t2 = Clock::now();
+    tExport += std::chrono::duration<double>(t1 - t0).count();
+    tInternal += std::chrono::duration<double>(t2 - t1).count();
+    state.SetIterationTime(std::chrono::duration<double>(t2 - t0).count());
+  }
+  const double calls = static_cast<double>(state.iterations()) * batch;
+  state.counters["export_ns"] = tExport / calls * 1e9;
+  state.counters["internal_ns"] = tInternal / calls * 1e9;
+  state.counters["switch_ns"] = (tExport - tInternal) / calls * 1e9;
+}
+
+void BM_EnvironmentSwitch_BSCall(benchmark::State& state) {
+  EnvironmentSwitch(
+      state, 256, [] { return ::BSCall(Opaque(kS), kK, kT, kR, kVol); },
+      [] { return eurocall::BSCall(Opaque(kS), kK, kT, kR, kVol); });
+}
+BENCHMARK(BM_EnvironmentSwitch_BSCall)->UseManualTime();
+
+void BM_EnvironmentSwitch_HestonCall_fast(benchmark::State& state) {
+  EnvironmentSwitch(
+      state, 4, [] { return ::HestonCall_fast(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho); },
+      [] { return eurocall::HestonCall_fast(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho); });
+}
+BENCHMARK(BM_EnvironmentSwitch_HestonCall_fast)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace eurocall::bench
+
+BENCHMARK_MAIN();
