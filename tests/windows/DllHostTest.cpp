@@ -232,6 +232,21 @@ void CheckExportTable(HMODULE module) {
   }
 }
 
+// The loader calls the module's entry point for every thread that starts or ends while
+// the DLL is loaded and ignores what it returns; called directly, it must answer TRUE
+// to both notifications, as it does to process attach (or LoadLibrary would fail).
+void CheckEntryPointAcceptsThreadNotifications(HMODULE module) {
+  const auto* base = reinterpret_cast<const unsigned char*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  CHECK(nt->OptionalHeader.AddressOfEntryPoint != 0, "eurocall.dll has no entry point");
+  if (nt->OptionalHeader.AddressOfEntryPoint == 0) return;
+  using EntryPoint = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
+  const auto entry = reinterpret_cast<EntryPoint>(base + nt->OptionalHeader.AddressOfEntryPoint);
+  CHECK(entry(module, DLL_THREAD_ATTACH, nullptr) == TRUE, "thread attach not accepted");
+  CHECK(entry(module, DLL_THREAD_DETACH, nullptr) == TRUE, "thread detach not accepted");
+}
+
 void CheckWorkedValues(const double* results) {
   for (int i = 0; i < kCallCount; ++i) {
     const Call& c = kCalls[i];
@@ -299,6 +314,7 @@ int main() {
   HMODULE module = Load(path);
   if (!module) return gFailures;
   CheckExportTable(module);
+  CheckEntryPointAcceptsThreadNotifications(module);
   for (const FARPROC p : gProc) {
     if (!p) return gFailures;
   }
