@@ -1,0 +1,131 @@
+// Whatever floating-point state the host thread runs in (traps unmasked, a directed
+// rounding mode, flush-to-zero and denormals-are-zero, pending flags), every export
+// returns what it returns in the default environment, raises no signal, and leaves the
+// host's state exactly as it was.
+#include <dlfcn.h>
+
+#include <cfenv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
+
+#include <gtest/gtest.h>
+
+#include "support/Ulps.h"
+
+namespace eurocall {
+namespace {
+
+using testing::BitExact;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct ExportCall {
+  const char* name;
+  int arity;
+  double args[9];
+};
+
+// Ordinary requests and the special values that would trap or flush if the host's
+// state leaked in.
+const ExportCall kCalls[] = {
+    {"BSCall", 5, {100, 100, 1, 0.05, 0.2}},
+    {"BSCall", 5, {100, 100, 0, 0.05, 0.2}},       // 0/0 inside
+    {"BSCall", 5, {90, 100, 1, 0.05, 0}},          // division by zero inside
+    {"BSCall", 5, {kNaN, 100, 1, 0.05, 0.2}},
+    {"BSCall", 5, {100, kInf, 1, 0.05, 0.2}},
+    {"BSCall", 5, {100, 100, 1, -kInf, 0.2}},
+    {"BSCall", 5, {1e-300, 1e300, 1e-300, 0.05, 1e-300}},
+    {"BSCall", 5, {100, 100, 1e-310, 0.05, 0.2}},  // subnormal time
+    {"BSVol", 5, {100, 100, 1, 0.05, 10.450583572185558}},
+    {"BSVol", 5, {100, 100, 1, 0.05, 20}},
+    {"BSVol", 5, {100, 100, 1, 0.05, kNaN}},
+    {"BSVol", 5, {100, 100, 1, 0.05, kInf}},
+    {"BSVol", 5, {0, 0, 0, 0, 0}},
+    {"BSVol", 5, {100, 150, 1e-310, 0.05, 1e-3}},
+};
+
+using Fn5 = double (*)(double, double, double, double, double);
+using Fn8 = double (*)(double, double, double, double, double, double, double, double);
+using Fn9 = double (*)(double, double, double, double, double, double, double, double, double);
+
+double Invoke(void* handle, const ExportCall& c) {
+  void* p = dlsym(handle, c.name);
+  if (!p) return -12345.0;
+  const double* a = c.args;
+  switch (c.arity) {
+    case 5: return reinterpret_cast<Fn5>(p)(a[0], a[1], a[2], a[3], a[4]);
+    case 8: return reinterpret_cast<Fn8>(p)(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
+    default: return reinterpret_cast<Fn9>(p)(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]);
+  }
+}
+
+struct FloatState {
+  std::fenv_t env;
+  int flags;
+  int traps;
+  int rounding;
+  unsigned mxcsr = 0;
+};
+
+FloatState ReadState() {
+  FloatState s;
+  std::fegetenv(&s.env);
+  s.flags = std::fetestexcept(FE_ALL_EXCEPT);
+  s.traps = fegetexcept();
+  s.rounding = std::fegetround();
+#if defined(__x86_64__) || defined(__i386__)
+  s.mxcsr = _mm_getcsr();
+#endif
+  return s;
+}
+
+TEST(NumericEnvironment, HostStateNeitherLeaksInNorIsDisturbed) {
+  void* handle = dlopen(EUROCALL_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr) << dlerror();
+  for (const ExportCall& c : kCalls) ASSERT_NE(dlsym(handle, c.name), nullptr) << c.name;
+
+  std::vector<double> reference;
+  std::thread([&] {
+    for (const ExportCall& c : kCalls) reference.push_back(Invoke(handle, c));
+  }).join();
+
+  std::vector<double> hostile;
+  FloatState before, after;
+  std::thread([&] {
+    hostile.reserve(std::size(kCalls));
+    std::feclearexcept(FE_ALL_EXCEPT);
+    feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    std::fesetround(FE_UPWARD);
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_setcsr(_mm_getcsr() | 0x8040);  // FTZ and DAZ
+#endif
+    std::feraiseexcept(FE_INEXACT | FE_UNDERFLOW);  // pending flags the host owns
+    before = ReadState();
+    for (const ExportCall& c : kCalls) hostile.push_back(Invoke(handle, c));
+    after = ReadState();
+    fedisableexcept(FE_ALL_EXCEPT);
+    std::fesetround(FE_TONEAREST);
+  }).join();
+
+  ASSERT_EQ(hostile.size(), reference.size());
+  for (std::size_t i = 0; i < reference.size(); ++i) {
+    EXPECT_TRUE(BitExact(hostile[i], reference[i])) << kCalls[i].name << " case " << i;
+  }
+  EXPECT_EQ(after.flags, before.flags);
+  EXPECT_EQ(after.traps, before.traps);
+  EXPECT_EQ(after.rounding, FE_UPWARD);
+  EXPECT_EQ(after.mxcsr, before.mxcsr);
+  EXPECT_EQ(std::memcmp(&after.env, &before.env, sizeof before.env), 0);
+  dlclose(handle);
+}
+
+}  // namespace
+}  // namespace eurocall
