@@ -1,6 +1,7 @@
 #include "Library.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "eurocall.h"
 
@@ -13,9 +14,9 @@ using Fn5 = decltype(&::BSCall);
 using Fn9 = decltype(&::HestonCall_exact);
 using Fn8 = decltype(&::theIntegrand);
 
+// dir/file with "bin/../lib" folded to "lib", so that the path reported is the plain one.
 std::string Join(const std::string& dir, const std::string& file) {
-  if (dir.empty() || dir.back() == '/' || dir.back() == '\\') return dir + file;
-  return dir + "/" + file;
+  return (std::filesystem::path(dir) / file).lexically_normal().string();
 }
 
 }  // namespace
