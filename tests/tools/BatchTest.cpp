@@ -162,13 +162,13 @@ TEST(Batch, BlackScholesSameBytesForEveryThreadCount) {
 }
 
 TEST(Batch, HestonSameBytesForEveryThreadCount) {
-  if (!Exports({"HestonCall_exact", "HestonCall_fast", "HestonVol_exact", "HestonVol_fast", "RealIntegrand_j0",
-                "RealIntegrand_j1", "theIntegrand"})) {
-    GTEST_SKIP() << "the library does not export the Heston functions yet";
+  std::string fns = "BSCall,BSVol", notYet;
+  for (const char* name : {"HestonCall_exact", "HestonCall_fast", "HestonVol_exact", "HestonVol_fast",
+                           "RealIntegrand_j0", "RealIntegrand_j1", "theIntegrand"}) {
+    (Library().Has(name) ? fns : notYet) += std::string(",") + name;
   }
-  CheckThreadCountsAgree(ManyRows(true, 60),
-                         "BSCall,BSVol,HestonCall_exact,HestonCall_fast,HestonVol_exact,HestonVol_fast,"
-                         "RealIntegrand_j0,RealIntegrand_j1,theIntegrand");
+  CheckThreadCountsAgree(ManyRows(true, 60), fns);
+  if (!notYet.empty()) GTEST_SKIP() << "the library does not export " << notYet.substr(1) << " yet";
 }
 
 }  // namespace

@@ -121,7 +121,6 @@ TEST(SingleCommands, BlackScholesPrintTheLibrarysResult) {
 }
 
 TEST(SingleCommands, HestonAndIntegrandsPrintTheLibrarysResult) {
-  if (!Exports(kHestonExports)) GTEST_SKIP() << "the library does not export the Heston functions yet";
   const std::vector<std::string> typical = {"--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--v0", "0.04",
                                             "--theta", "0.04", "--kappa", "1.5", "--sigma", "0.3", "--rho", "-0.7"};
   const std::vector<double> typicalArgs = {100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7};
@@ -131,7 +130,7 @@ TEST(SingleCommands, HestonAndIntegrandsPrintTheLibrarysResult) {
     a.insert(a.end(), extra.begin(), extra.end());
     return a;
   };
-  // v0 and theta differ throughout, so an exchanged pair cannot go unnoticed.
+  // v0 and theta differ, so an exchanged pair cannot go unnoticed.
   const std::vector<std::string> integrand = {"--x", "-0.2", "--T", "0.5", "--v0", "0.09", "--theta", "0.04",
                                               "--kappa", "2", "--sigma", "0.6", "--rho", "0.3", "--phi", "0.75"};
   auto integrandCommand = [&](std::string command) {
@@ -153,11 +152,21 @@ TEST(SingleCommands, HestonAndIntegrandsPrintTheLibrarysResult) {
       {integrandCommand("real-integrand-j0"), "RealIntegrand_j0", {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.75}},
       {integrandCommand("real-integrand-j1"), "RealIntegrand_j1", {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.75}},
   };
-  for (const SingleCase& c : cases) CheckSingle(c);
+  std::string notYet;
+  for (const SingleCase& c : cases) {
+    if (Library().Has(c.exportName)) {
+      CheckSingle(c);
+    } else if (notYet.find(c.exportName) == std::string::npos) {
+      notYet += " " + c.exportName;
+    }
+  }
 
+  // Worked values.
   auto printed = [](const Outcome& o) { return ParseNumber(o.out.substr(0, o.out.size() - 1)).value_or(NAN); };
-  EXPECT_NEAR(printed(RunTool(cases[0].args)), 10.361869020966109, 1e-7);
-  EXPECT_NEAR(printed(RunTool(cases[6].args)), 0.06819789125, 5e-12);
+  if (Library().Has("HestonCall_exact")) EXPECT_NEAR(printed(RunTool(cases[0].args)), 10.361869020966109, 1e-7);
+  if (Library().Has("HestonCall_fast")) EXPECT_NEAR(printed(RunTool(cases[2].args)), 10.361869020966109, 1e-7);
+  if (Library().Has("theIntegrand")) EXPECT_NEAR(printed(RunTool(cases[6].args)), 0.06819789125, 5e-12);
+  if (!notYet.empty()) GTEST_SKIP() << "the library does not export" << notYet << " yet";
 }
 
 TEST(Help, TheToolAndEverySubCommandDescribeTheirOptions) {

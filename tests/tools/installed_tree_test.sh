@@ -29,10 +29,12 @@ readelf -d "$lib/libeurocall.so.$version" | grep "SONAME.*\[libeurocall.so.${ver
 binds_installed() {
   LD_LIBRARY_PATH=$lib ldd "$1" | grep "libeurocall.so.${version%%.*} => $lib/" >/dev/null || fail "$1 does not bind $lib"
 }
-# The two lines each consumer prints: the at-the-money price and its implied volatility.
+# What each consumer prints: the at-the-money price, its implied volatility and the
+# Heston price of the same option (10.361869020966109 within 1e-7).
 check_output() {
-  grep -Eq '^BSCall\(100, 100, 1, 0\.05, 0\.2\) += 10\.4505835721855[0-9]*$' <<<"$1" || fail "price in: $1"
-  grep -Eq '^BSVol\(100, 100, 1, 0\.05, price\) += 0\.2000000000000[0-9]*$' <<<"$1" || fail "volatility in: $1"
+  grep -Eq '^BSCall +10\.4505835721855[0-9]*$' <<<"$1" || fail "price in: $1"
+  grep -Eq '^BSVol +0\.2000000000000[0-9]*$' <<<"$1" || fail "volatility in: $1"
+  grep -Eq '^HestonCall_fast +10\.361869[0-9]*$' <<<"$1" || fail "Heston price in: $1"
 }
 
 # C, with pkg-config.
