@@ -3,8 +3,8 @@
 // does, so that what it prints is what the real boundary computes.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <memory>
 
 #include "Commands.h"
@@ -33,7 +33,9 @@ void AddNumber(CLI::App* app, Param p, Values* values) {
 }
 
 CLI::Option* AddMethod(CLI::App* app, std::string* method, std::vector<std::string> choices) {
-  return app->add_option("--method", *method, "which integration: exact (panels and an adaptive tail) or fast (panels)")
+  const std::string help = choices.size() == 3 ? "exact (panels and an adaptive tail), fast (panels) or both"
+                                               : "exact (panels and an adaptive tail) or fast (panels)";
+  return app->add_option("--method", *method, help)
       ->check(CLI::IsMember(std::move(choices)))
       ->capture_default_str();
 }
