@@ -66,10 +66,6 @@ double Library::Call(Export e, const Values& v) const {
     case 8:
       return reinterpret_cast<Fn8>(f)(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
     default:
-      if (e == Export::HestonCall_exact || e == Export::HestonVol_exact) {
-        std::lock_guard<std::mutex> lock(integrationRecord_);
-        return reinterpret_cast<Fn9>(f)(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]);
-      }
       return reinterpret_cast<Fn9>(f)(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]);
   }
 }

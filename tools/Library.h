@@ -4,7 +4,6 @@
 #define EUROCALL_TOOLS_LIBRARY_H
 
 #include <array>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,8 @@ class Library {
   // The exports of `wanted` that the loaded file lacks.
   std::vector<Export> Missing(const std::vector<Export>& wanted) const;
 
-  // Calls export `e` with its arguments taken from `v` in the library's order. The
-  // two exports that share the library's integration record never overlap in time.
+  // Calls export `e` with its arguments taken from `v` in the library's order. Every
+  // export is reentrant, so any thread may call.
   double Call(Export e, const Values& v) const;
 
   // False once the library's per-thread maths error indicator has been set on the
@@ -38,7 +37,6 @@ class Library {
   SharedLibrary library_;
   std::string path_;
   std::array<void*, kExportCount> functions_{};
-  mutable std::mutex integrationRecord_;
 };
 
 // "the library /x/libeurocall.so.1 does not export HestonCall_exact, HestonVol_exact"

@@ -151,12 +151,16 @@ bool IsShortestRoundTrip(const std::string& text, double value) {
   if (std::isnan(value)) return std::isnan(*parsed) && text.size() <= 4;  // payloads aside
   if (std::memcmp(&*parsed, &value, sizeof value) != 0) return false;
   if (!std::isfinite(value) || value == 0) return text.size() <= 4;
-  // Significant digits of the text: the digits of its mantissa without leading zeros.
-  std::string mantissa = text.substr(0, text.find_first_of("eE"));
+  // Significant digits of the text: the digits of its mantissa without leading zeros,
+  // and without the trailing zeros of an integer ("100" has one). A fraction ending in
+  // 0 is never the shortest form.
+  const std::string mantissa = text.substr(0, text.find_first_of("eE"));
+  if (mantissa.find('.') != std::string::npos && mantissa.back() == '0') return false;
   std::string digits;
   for (char c : mantissa) {
     if (std::isdigit(static_cast<unsigned char>(c)) && !(digits.empty() && c == '0')) digits += c;
   }
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
   const int n = int(digits.size());
   if (n <= 1) return true;
   char shorter[64];
