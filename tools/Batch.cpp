@@ -3,6 +3,7 @@
 // error column. A row that cannot be read keeps its fields, gets empty results and
 // says why; every other row is still computed.
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "Commands.h"

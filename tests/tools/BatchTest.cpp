@@ -82,9 +82,9 @@ TEST(Batch, GoodRowsComputedBadRowsKeptWithTheirReason) {
 }
 
 TEST(Batch, StandardInputAndOutputFileGiveTheSameBytes) {
-  const Outcome piped = RunTool({"batch", "--fn", "BSVol", "--threads", "1"}, {Fixture()});
+  const Outcome piped = RunTool({"batch", "--fn", "BSVol", "--threads", "1"}, WithInput(Fixture()));
   const std::string target = ScratchDir() + "/out.csv";
-  const Outcome filed = RunTool({"batch", "-", "-o", target, "--fn", "BSVol", "--threads", "1"}, {Fixture()});
+  const Outcome filed = RunTool({"batch", "-", "-o", target, "--fn", "BSVol", "--threads", "1"}, WithInput(Fixture()));
   EXPECT_EQ(piped.status, 1);
   EXPECT_EQ(filed.status, 1);
   EXPECT_EQ(filed.out, "");
@@ -93,7 +93,7 @@ TEST(Batch, StandardInputAndOutputFileGiveTheSameBytes) {
 }
 
 TEST(Batch, WithoutVolatilitiesThereIsNoNoteColumn) {
-  const Outcome o = RunTool({"batch", "--fn", "BSCall"}, {"S,K,T,r,vol\n100,100,1,0.05,0.2\n"});
+  const Outcome o = RunTool({"batch", "--fn", "BSCall"}, WithInput("S,K,T,r,vol\n100,100,1,0.05,0.2\n"));
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.err, "");
   const auto lines = SplitLines(o.out);
@@ -122,10 +122,10 @@ std::string ManyRows(bool heston, int count) {
 }
 
 void CheckThreadCountsAgree(const std::string& csv, const std::string& fns) {
-  const Outcome one = RunTool({"batch", "--fn", fns, "--threads", "1"}, {csv});
+  const Outcome one = RunTool({"batch", "--fn", fns, "--threads", "1"}, WithInput(csv));
   ASSERT_EQ(one.status, 0) << one.err;
   for (const char* n : {"2", "4", "7"}) {
-    const Outcome many = RunTool({"batch", "--fn", fns, "--threads", n}, {csv});
+    const Outcome many = RunTool({"batch", "--fn", fns, "--threads", n}, WithInput(csv));
     EXPECT_EQ(many.status, 0);
     EXPECT_TRUE(many.out == one.out) << "--threads " << n << " differs from --threads 1";
   }

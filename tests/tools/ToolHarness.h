@@ -23,6 +23,12 @@ struct RunOptions {
 
 Outcome RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
 
+inline RunOptions WithInput(std::string input) {
+  RunOptions o;
+  o.input = std::move(input);
+  return o;
+}
+
 // A directory of its own for this test process, created on first use.
 std::string ScratchDir();
 std::string WriteScratchFile(const std::string& name, const std::string& content);
