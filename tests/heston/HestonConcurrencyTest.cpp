@@ -30,7 +30,7 @@ std::vector<Option> OptionsOfThread(int t) {
 
 TEST(HestonConcurrency, ExactPricesOnManyThreadsMatchTheSameCallsAlone) {
   constexpr int kThreads = 4;
-  constexpr int kRounds = 3;
+  constexpr int kRounds = 8;
   std::vector<std::vector<double>> alone(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     for (const Option& o : OptionsOfThread(t)) {
