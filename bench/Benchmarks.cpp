@@ -6,6 +6,7 @@
 // table); evals is the number of integrand evaluations that one price makes.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,8 +16,10 @@
 #include "ReferencePrices.h"
 #include "blackscholes/blackscholes.h"
 #include "eurocall.h"
+#include "heston/HestonCallExactCore.h"
 #include "heston/HestonCallFastCore.h"
 #include "heston/heston.h"
+#include "quadrature/quadrature.h"
 
 namespace eurocall::bench {
 namespace {
@@ -57,6 +60,29 @@ double FastEvaluations(double S, double K, double T, double r, double v0, double
       },
       S, K, T, r);
   return 16 * panels;
+}
+
+// Integrand evaluations of HestonCall_exact: 16 per panel near the origin plus the
+// adaptive integrator's own count, with the parameter record set as the price sets it.
+double ExactEvaluations(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma,
+                        double rho) {
+  const double rT = T * r;
+  const double x = std::log((std::exp(rT) * S) / K);
+  IntegrandParams = {x, kappa, sigma, v0, rho, T, theta};
+  double panels = 0;
+  int tail = 0;
+  HestonCallExactCore(
+      [&](double a, double b) {
+        ++panels;
+        return IntegratePanel(x, T, v0, theta, kappa, sigma, rho, a, b);
+      },
+      [&](double bound) {
+        double error = 0;
+        IntegrationStatus status{};
+        return IntegrateToInfinity(IntegrandCallback, bound, 1, 0.0, 1e-8, error, tail, status);
+      },
+      S, K, rT);
+  return 16 * panels + tail;
 }
 
 // ---- Black–Scholes -------------------------------------------------------------------
@@ -140,6 +166,66 @@ void BM_HestonCall_fast_Rows(benchmark::State& state) {
 }
 BENCHMARK(BM_HestonCall_fast_Rows)->Unit(benchmark::kMicrosecond);
 
+void BM_HestonCall_exact_Typical(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(::HestonCall_exact(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho));
+  }
+  PerCall(state, 1);
+  state.counters["evals"] = ExactEvaluations(kS, kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho);
+}
+BENCHMARK(BM_HestonCall_exact_Typical)->Unit(benchmark::kMicrosecond);
+
+void BM_HestonCall_exact_Rows(benchmark::State& state) {
+  const std::vector<ReferencePrice>& rows = Rows();
+  for (auto _ : state) {
+    for (const ReferencePrice& q : rows) {
+      benchmark::DoNotOptimize(
+          ::HestonCall_exact(Opaque(q.S), q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho));
+    }
+  }
+  PerCall(state, static_cast<double>(rows.size()));
+  double evals = 0;
+  for (const ReferencePrice& q : rows) evals += ExactEvaluations(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho);
+  state.counters["evals"] = evals / static_cast<double>(rows.size());
+}
+BENCHMARK(BM_HestonCall_exact_Rows)->Unit(benchmark::kMicrosecond);
+
+void BM_HestonVol_fast_Typical(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(::HestonVol_fast(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho));
+  }
+  PerCall(state, 1);
+}
+BENCHMARK(BM_HestonVol_fast_Typical)->Unit(benchmark::kMicrosecond);
+
+void BM_HestonVol_exact_Typical(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(::HestonVol_exact(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho));
+  }
+  PerCall(state, 1);
+}
+BENCHMARK(BM_HestonVol_exact_Typical)->Unit(benchmark::kMicrosecond);
+
+void BM_HestonVol_fast_Rows(benchmark::State& state) {
+  const std::vector<ReferencePrice>& rows = Rows();
+  for (auto _ : state) {
+    for (const ReferencePrice& q : rows)
+      benchmark::DoNotOptimize(::HestonVol_fast(Opaque(q.S), q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho));
+  }
+  PerCall(state, static_cast<double>(rows.size()));
+}
+BENCHMARK(BM_HestonVol_fast_Rows)->Unit(benchmark::kMicrosecond);
+
+void BM_HestonVol_exact_Rows(benchmark::State& state) {
+  const std::vector<ReferencePrice>& rows = Rows();
+  for (auto _ : state) {
+    for (const ReferencePrice& q : rows)
+      benchmark::DoNotOptimize(::HestonVol_exact(Opaque(q.S), q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho));
+  }
+  PerCall(state, static_cast<double>(rows.size()));
+}
+BENCHMARK(BM_HestonVol_exact_Rows)->Unit(benchmark::kMicrosecond);
+
 // ---- Integrands -------------------------------------------------------------------------
 
 // 64 frequencies from 0.01 to 200, evenly spaced in log phi, at the typical request's
@@ -183,26 +269,39 @@ BENCHMARK(BM_RealIntegrand_j0_Spread);
 
 // ---- The numeric-environment switch --------------------------------------------------
 
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const size_t h = v.size() / 2;
+  return v.size() % 2 ? v[h] : 0.5 * (v[h - 1] + v[h]);
+}
+
 // Export and internal routine alternate in one loop, each timed over a batch, so the
 // difference is measured under one machine state: switch_ns is what the export adds.
 template <class Export, class Internal>
 void EnvironmentSwitch(benchmark::State& state, int batch, Export exported, Internal internal) {
   using Clock = std::chrono::steady_clock;
-  double tExport = 0, tInternal = 0;
+  std::vector<double> tExport, tInternal, difference;
+  bool exportFirst = true;
   for (auto _ : state) {
     const auto t0 = Clock::now();
-    for (int i = 0; i < batch; ++i) benchmark::DoNotOptimize(exported());
+    for (int i = 0; i < batch; ++i) benchmark::DoNotOptimize(exportFirst ? exported() : internal());
     const auto t1 = Clock::now();
-    for (int i = 0; i < batch; ++i) benchmark::DoNotOptimize(internal());
+    for (int i = 0; i < batch; ++i) benchmark::DoNotOptimize(exportFirst ? internal() : exported());
     const auto t2 = Clock::now();
-    tExport += std::chrono::duration<double>(t1 - t0).count();
-    tInternal += std::chrono::duration<double>(t2 - t1).count();
+    const double first = std::chrono::duration<double>(t1 - t0).count() / batch;
+    const double second = std::chrono::duration<double>(t2 - t1).count() / batch;
+    const double e = exportFirst ? first : second, n = exportFirst ? second : first;
+    tExport.push_back(e);
+    tInternal.push_back(n);
+    difference.push_back(e - n);
     state.SetIterationTime(std::chrono::duration<double>(t2 - t0).count());
+    exportFirst = !exportFirst;
   }
-  const double calls = static_cast<double>(state.iterations()) * batch;
-  state.counters["export_ns"] = tExport / calls * 1e9;
-  state.counters["internal_ns"] = tInternal / calls * 1e9;
-  state.counters["switch_ns"] = (tExport - tInternal) / calls * 1e9;
+  // Medians over the iterations: a burst of load elsewhere moves them little.
+  state.counters["export_ns"] = Median(tExport) * 1e9;
+  state.counters["internal_ns"] = Median(tInternal) * 1e9;
+  state.counters["switch_ns"] = Median(difference) * 1e9;
 }
 
 void BM_EnvironmentSwitch_BSCall(benchmark::State& state) {
@@ -218,6 +317,13 @@ void BM_EnvironmentSwitch_HestonCall_fast(benchmark::State& state) {
       [] { return eurocall::HestonCall_fast(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho); });
 }
 BENCHMARK(BM_EnvironmentSwitch_HestonCall_fast)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_EnvironmentSwitch_HestonCall_exact(benchmark::State& state) {
+  EnvironmentSwitch(
+      state, 4, [] { return ::HestonCall_exact(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho); },
+      [] { return eurocall::HestonCall_exact(Opaque(kS), kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho); });
+}
+BENCHMARK(BM_EnvironmentSwitch_HestonCall_exact)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace eurocall::bench
