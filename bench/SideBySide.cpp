@@ -14,7 +14,7 @@
 // calculate() is timed: the fairest terms for QuantLib.
 //
 // Times are per call in the unit shown. --quick runs a handful of rounds (a smoke
-// test); without it a run takes about a minute.
+// test); without it a run takes some seconds.
 #include <ql/exercise.hpp>
 #include <ql/instruments/vanillaoption.hpp>
 #include <ql/models/equity/hestonmodel.hpp>

@@ -1,4 +1,4 @@
-// eurocall_bitcompare BEFORE.so AFTER.so [cases]
+// eurocall_bitcompare BEFORE.so AFTER.so [cases] [--time]
 //
 // Loads two builds of the shared library side by side and calls every export that both
 // have on the same inputs: a few thousand random realistic requests per export (fixed
@@ -10,14 +10,19 @@
 // to put first), and the library's own tests treat every NaN as the same value.
 //
 // Typical use: build the commit before a change into one directory, the change into
-// another, and compare the two libeurocall.so files.
+// another, and compare the two libeurocall.so files. With --time it also times every
+// export of both builds on the typical request, the two alternating call by call
+// batch, and prints the median time per call of each and their ratio.
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -92,6 +97,54 @@ void Compare(const char* name, const Request& q, double before, double after, Ta
   }
 }
 
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Median time per call of before() and after(), alternating batches of `batch` calls.
+template <class F>
+void TimeBoth(const char* name, F before, F after, int batch) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<double> ta, tb;
+  volatile double sink = 0;
+  for (int round = 0; round < 41; ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool first = (turn == 0) == (round % 2 == 0);
+      const auto t0 = Clock::now();
+      for (int i = 0; i < batch; ++i) sink = sink + (first ? before() : after());
+      const double t = std::chrono::duration<double>(Clock::now() - t0).count() / batch;
+      (first ? ta : tb).push_back(t);
+    }
+  }
+  const double a = Median(ta), b = Median(tb);
+  std::printf("%-17s before %10.1f ns  after %10.1f ns  after/before %.2f\n", name, a * 1e9, b * 1e9, b / a);
+}
+
+void TimeExports(const Library& a, const Library& b) {
+  const Request q = {100, 100, 1, 0.05, 0.2, 0.04, 0.04, 1.5, 0.3, -0.7, 0.75};
+  const double x = std::log((std::exp(q.T * q.r) * q.S) / q.K);
+  for (const char* name : {"BSCall", "BSVol"}) {
+    const auto fa = reinterpret_cast<Fn5>(a.Find(name)), fb = reinterpret_cast<Fn5>(b.Find(name));
+    if (!fa || !fb) continue;
+    const double last = std::strcmp(name, "BSVol") == 0 ? 10.450583572185565 : q.vol;
+    TimeBoth(name, std::function<double()>([&] { return fa(q.S, q.K, q.T, q.r, last); }),
+             std::function<double()>([&] { return fb(q.S, q.K, q.T, q.r, last); }), 2000);
+  }
+  for (const char* name : {"HestonCall_exact", "HestonCall_fast", "HestonVol_exact", "HestonVol_fast"}) {
+    const auto fa = reinterpret_cast<Fn9>(a.Find(name)), fb = reinterpret_cast<Fn9>(b.Find(name));
+    if (!fa || !fb) continue;
+    TimeBoth(name, std::function<double()>([&] { return fa(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho); }),
+             std::function<double()>([&] { return fb(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho); }), 5);
+  }
+  for (const char* name : {"RealIntegrand_j0", "RealIntegrand_j1", "theIntegrand"}) {
+    const auto fa = reinterpret_cast<Fn8>(a.Find(name)), fb = reinterpret_cast<Fn8>(b.Find(name));
+    if (!fa || !fb) continue;
+    TimeBoth(name, std::function<double()>([&] { return fa(x, q.T, q.v0, q.theta, q.kappa, q.sigma, q.rho, q.phi); }),
+             std::function<double()>([&] { return fb(x, q.T, q.v0, q.theta, q.kappa, q.sigma, q.rho, q.phi); }), 2000);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,7 +154,15 @@ int main(int argc, char** argv) {
   }
   const Library a = Open(argv[1]), b = Open(argv[2]);
   if (!a.handle || !b.handle) return 2;
-  const int cases = argc > 3 ? std::atoi(argv[3]) : 3000;
+  int cases = 3000;
+  bool timing = false;
+  for (int i = 3; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--time") == 0) {
+      timing = true;
+    } else {
+      cases = std::atoi(argv[i]);
+    }
+  }
 
   std::vector<Request> requests;
   std::mt19937_64 g(20240611);
@@ -180,5 +241,6 @@ int main(int argc, char** argv) {
     report(name, t);
   }
   std::printf(failures == 0 ? "all compared exports bit-identical\n" : "%d exports differ\n", failures);
+  if (timing) TimeExports(a, b);
   return failures == 0 ? 0 : 1;
 }
