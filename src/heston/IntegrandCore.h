@@ -19,6 +19,9 @@
 // that a test can run the same steps with the bare square root and a benchmark can
 // record the arguments of every call.
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace eurocall {
 
@@ -167,6 +170,47 @@ inline ZParts ZOfJ1(const IntegrandTerms& t, double phi) {
 constexpr double kSmallestPhi = 1e-300;
 inline double FlooredPhi(double phi) { return (std::fabs(phi) > kSmallestPhi) ? phi : kSmallestPhi; }
 
+// M = sqrt(|Z|^2), Re d = 0.5 sqrt(2M + 2 Re Z) and |Im d| = 0.5 sqrt(2M - 2 Re Z) of
+// N lanes, each root of a non-negative quantity taken as m.Root takes it.
+template <int N, class Maths>
+void HalfAngleRoots(const Maths& m, const ZParts* z, double* reD, double* imDAbs) {
+  for (int l = 0; l < N; ++l) {
+    const double M = m.Root(z[l].modulusSq);
+    reD[l] = 0.5 * m.Root(2.0 * M + z[l].twoReZ);
+    imDAbs[l] = 0.5 * m.Root(2.0 * M - z[l].twoReZ);
+  }
+}
+
+#if defined(__SSE2__)
+// The same for the library's own maths, two lanes per instruction. A square root is
+// correctly rounded whichever instruction takes it, so sqrtpd gives each lane exactly
+// the bits of sqrt; "v < 0 ? +0 : v" becomes v AND (v not less than 0), which keeps
+// -0 and NaN as they are and turns a negative residue into +0, as RootOfNonNegative
+// does. Square roots and divisions share one unit, and a pair costs it little more
+// than one root.
+inline __m128d RootOfNonNegativePair(__m128d v) {
+  return _mm_sqrt_pd(_mm_and_pd(v, _mm_cmpnlt_pd(v, _mm_setzero_pd())));
+}
+
+template <int N>
+void HalfAngleRoots(const RuntimeMaths& m, const ZParts* z, double* reD, double* imDAbs) {
+  const __m128d two = _mm_set1_pd(2.0), half = _mm_set1_pd(0.5);
+  int l = 0;
+  for (; l + 1 < N; l += 2) {
+    const __m128d modulusSq = _mm_set_pd(z[l + 1].modulusSq, z[l].modulusSq);
+    const __m128d twoReZ = _mm_set_pd(z[l + 1].twoReZ, z[l].twoReZ);
+    const __m128d M2 = _mm_mul_pd(two, RootOfNonNegativePair(modulusSq));
+    _mm_storeu_pd(reD + l, _mm_mul_pd(half, RootOfNonNegativePair(_mm_add_pd(M2, twoReZ))));
+    _mm_storeu_pd(imDAbs + l, _mm_mul_pd(half, RootOfNonNegativePair(_mm_sub_pd(M2, twoReZ))));
+  }
+  for (; l < N; ++l) {
+    const double M = m.Root(z[l].modulusSq);
+    reD[l] = 0.5 * m.Root(2.0 * M + z[l].twoReZ);
+    imDAbs[l] = 0.5 * m.Root(2.0 * M - z[l].twoReZ);
+  }
+}
+#endif
+
 // The closed form from Z on, for N independent integrand evaluations ("lanes") at
 // once: lane l is one integrand (z[l], b[l]) at one phi, with w = (sigma rho) phi,
 // xPhi = x phi and invPhi = 1/phi of that phi. Each lane's arithmetic is exactly that
@@ -176,38 +220,39 @@ inline double FlooredPhi(double phi) { return (std::fabs(phi) > kSmallestPhi) ? 
 template <int N, class Maths>
 void ClosedFormFromZ(const Maths& m, const IntegrandTerms& t, const ZParts* z, const double* b, const double* w,
                      const double* xPhi, const double* invPhi, double* out) {
-  double reD[N], imDAbs[N], imD[N], reA[N], imA[N], reB[N], imB[N];
-  int s[N];
+  double reD[N], imDAbs[N], imD[N], reA[N], imA[N];
+  double s[N];  // the sign of Im d, +1, -1 or 0, as a double (exact)
+  // Both half-angle roots from the one modulus M, never M from a hypotenuse of Re Z and
+  // Im Z. 2M - 2 Re Z is 2(M - Re Z) bit for bit, doubling being exact, unless 2M
+  // overflows (M above 8.9e307).
+  HalfAngleRoots<N>(m, z, reD, imDAbs);
   for (int l = 0; l < N; ++l) {
-    // Both half-angle roots from the one modulus M, never M from a hypotenuse of Re Z
-    // and Im Z. 2M - 2 Re Z is 2(M - Re Z) bit for bit, doubling being exact, unless 2M
-    // overflows (M above 8.9e307).
-    const double M = m.Root(z[l].modulusSq);
-    reD[l] = 0.5 * m.Root(2.0 * M + z[l].twoReZ);
-    imDAbs[l] = 0.5 * m.Root(2.0 * M - z[l].twoReZ);
     // |Im d| from M - Re Z, never Im Z / (2 Re d): keeps the sign rule exact when
     // Im Z = 0, where a negative real Z gets Im d > 0 (2 Re Z has the sign of Re Z).
-    s[l] = FirstNonZeroSign(z[l].imZ, -z[l].twoReZ);
+    s[l] = static_cast<double>(FirstNonZeroSign(z[l].imZ, -z[l].twoReZ));
     imD[l] = s[l] * imDAbs[l];
+  }
 
+  // A = beta - d, B = beta + d and g = A conj(B) / |B|^2 with one reciprocal.
+  double reG[N], imG[N];
+  for (int l = 0; l < N; ++l) {
     reA[l] = b[l] - reD[l];
     imA[l] = -w[l] - imD[l];
-    reB[l] = b[l] + reD[l];
-    imB[l] = imD[l] - w[l];
+    const double reB = b[l] + reD[l];
+    const double imB = imD[l] - w[l];
+    const double h = 1.0 / (reB * reB + imB * imB);
+    reG[l] = (reA[l] * reB + imA[l] * imB) * h;
+    imG[l] = (imA[l] * reB - reA[l] * imB) * h;
   }
 
   // e^(-dT) = E c - i E sn, c = cos(Im d T), sn = s sin(|Im d| T). With s = +-1,
   // Im d T = s (|Im d| T) exactly and cos is even, so one sincos of |Im d| T gives
   // both; s = 0 (Z = 0, or NaN) keeps the two calls, since there Im d T is 0 or NaN
-  // whatever |Im d| is. g = A conj(B) / |B|^2 with one reciprocal, its division
-  // placed among the maths calls, which leave the divider free.
-  double E[N], c[N], sn[N], reG[N], imG[N];
+  // whatever |Im d| is.
+  double E[N], c[N], sn[N];
   for (int l = 0; l < N; ++l) {
     E[l] = m.Exp(-reD[l] * t.T);
-    const double h = 1.0 / (reB[l] * reB[l] + imB[l] * imB[l]);
-    reG[l] = (reA[l] * reB[l] + imA[l] * imB[l]) * h;
-    imG[l] = (imA[l] * reB[l] - reA[l] * imB[l]) * h;
-    if (s[l] != 0) {
+    if (s[l] != 0.0) {
       double sinAbs, cosAbs;
       m.SinCos(imDAbs[l] * t.T, sinAbs, cosAbs);
       c[l] = cosAbs;
@@ -218,7 +263,7 @@ void ClosedFormFromZ(const Maths& m, const IntegrandTerms& t, const ZParts* z, c
     }
   }
 
-  double reQ[N], imQ[N], reR[N], imR[N];
+  double reQ[N], imQ[N], reR[N], imR[N], mQ[N];
   for (int l = 0; l < N; ++l) {
     // Q = 1 - g e^(-dT), P = 1 - g.
     reQ[l] = 1.0 - (E[l] * c[l] * reG[l] + E[l] * sn[l] * imG[l]);
@@ -231,13 +276,11 @@ void ClosedFormFromZ(const Maths& m, const IntegrandTerms& t, const ZParts* z, c
     const double hP = 1.0 / (reP * reP + imP * imP);
     reR[l] = (reQ[l] * reP + imQ[l] * imP) * hP;
     imR[l] = (imQ[l] * reP - reQ[l] * imP) * hP;
-  }
-  double L[N], angle[N], mQ[N];
-  for (int l = 0; l < N; ++l) {
-    L[l] = m.Log(reR[l] * reR[l] + imR[l] * imR[l]);
-    // v0 folded into the one reciprocal of |Q|^2 (for D v0 below).
+    // v0 folded into the one reciprocal of |Q|^2, for D v0 below.
     mQ[l] = t.v0 / (reQ[l] * reQ[l] + imQ[l] * imQ[l]);
   }
+  double L[N], angle[N];
+  for (int l = 0; l < N; ++l) L[l] = m.Log(reR[l] * reR[l] + imR[l] * imR[l]);
   for (int l = 0; l < N; ++l) angle[l] = m.Atan2(imR[l], reR[l]);
 
   double phase[N], growth[N];
