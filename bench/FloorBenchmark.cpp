@@ -1,6 +1,7 @@
 // The floor of one combined integrand evaluation: the maths-library calls and
 // divisions that the closed form needs by its operation count, on the arguments that
-// the integrand really passes, against the integrand itself at the same nodes.
+// the integrand really passes, against the integrand as HestonCall_fast evaluates it
+// at the same nodes (the price's time over its 656 evaluations).
 //
 // One evaluation of e^x j1 - j0 needs, per integrand, three square roots, two
 // exponentials, two sines, one cosine, one atan2, one logarithm and five divisions
@@ -93,7 +94,6 @@ struct Nodes {
   IntegrandTerms terms;
   double expX;
   std::vector<double> phi;          // the floored nodes, in evaluation order
-  std::vector<double> panelEnds;    // lower and upper end of every panel
   std::vector<FloorInput> floor;
 };
 
@@ -110,8 +110,6 @@ const Nodes& TypicalNodes() {
             n.expX = std::exp(x);
             formed = true;
           }
-          n.panelEnds.push_back(lower);
-          n.panelEnds.push_back(upper);
           return IntegratePanelCore(
               [&](double phi) {
                 const double phiUsed = FlooredPhi(phi);
