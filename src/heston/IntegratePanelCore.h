@@ -37,7 +37,8 @@ double IntegratePanelCore(F&& f, double a, double b) {
 // evaluated as theIntegrand evaluates it (the phi floor and the error indicator
 // included). The 16 nodes do not depend on one another until their weighted sum, so
 // they are evaluated kPairsTogether pairs at a time, their integrands side by side;
-// the sum then runs innermost pair first as always.
+// the sum then runs innermost pair first as always. All eight pairs at once measured
+// fastest (against one, two and four).
 constexpr int kPairsTogether = 8;
 
 template <class Maths>
