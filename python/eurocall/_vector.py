@@ -1,7 +1,10 @@
 """Element-wise evaluation of a scalar kernel over scalars, lists or NumPy arrays.
 
 The same kernel computes every element, one foreign call each, so a vectorised result
-is bit for bit the list of scalar results whatever the number of threads.
+is bit for bit the list of scalar results whatever the number of threads. (The
+library's one per-thread state, its maths error indicator, which once set makes the
+Heston integrand 0 for the rest of that thread's life, could tell threads apart; each
+vectorised call starts threads of its own, so none inherits one set by earlier calls.)
 """
 import numbers
 import sys
