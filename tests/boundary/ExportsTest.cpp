@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "blackscholes/blackscholes.h"
+#include "heston/heston.h"
 #include "support/Ulps.h"
 
 namespace eurocall {
@@ -19,7 +20,7 @@ using testing::BitExact;
 
 // Every export the library defines, in ordinal order.
 const std::set<std::string> kExports = {
-    "BSCall", "BSVol",
+    "BSCall", "BSVol", "HestonCall_fast", "RealIntegrand_j0", "RealIntegrand_j1", "theIntegrand",
 };
 
 class SharedLibrary : public ::testing::Test {
@@ -53,10 +54,34 @@ TEST_F(SharedLibrary, BlackScholesExportsForwardBitForBit) {
   }
 }
 
+using Fn8 = double (*)(double, double, double, double, double, double, double, double);
+using Fn9 = double (*)(double, double, double, double, double, double, double, double, double);
+
+TEST_F(SharedLibrary, HestonExportsForwardBitForBitInTheirArgumentOrder) {
+  const auto fast = Find<Fn9>("HestonCall_fast");
+  const auto j0 = Find<Fn8>("RealIntegrand_j0");
+  const auto j1 = Find<Fn8>("RealIntegrand_j1");
+  const auto combined = Find<Fn8>("theIntegrand");
+  ASSERT_TRUE(fast && j0 && j1 && combined);
+  // theta and v0 differ so that an exchanged pair shows; the real integrands take
+  // theta third, the others v0 third.
+  for (double K : {80.0, 100.0, 125.0}) {
+    EXPECT_TRUE(BitExact(fast(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3),
+                         HestonCall_fast(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3)));
+  }
+  for (double phi : {0.0, 0.75, 12.5}) {
+    EXPECT_TRUE(BitExact(j0(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, phi), RealIntegrand_j0(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, phi)));
+    EXPECT_TRUE(BitExact(j1(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, phi), RealIntegrand_j1(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, phi)));
+    EXPECT_TRUE(BitExact(combined(-0.2, 0.5, 0.09, 0.04, 2, 0.6, 0.3, phi), theIntegrand(-0.2, 0.5, 0.09, 0.04, 2, 0.6, 0.3, phi)));
+  }
+}
+
 TEST_F(SharedLibrary, NamesAreCaseSensitiveAndInternalsAreHidden) {
   EXPECT_EQ(dlsym(handle_, "bscall"), nullptr);
   EXPECT_EQ(dlsym(handle_, "_ZN8eurocall6BSCallEddddd"), nullptr);
   EXPECT_EQ(dlsym(handle_, "_ZN8eurocall9CumNormalEd"), nullptr);
+  EXPECT_EQ(dlsym(handle_, "_ZN8eurocall14IntegratePanelEddddddddd"), nullptr);
+  EXPECT_EQ(dlsym(handle_, "_ZN8eurocall20GaussLegendreWeightsE"), nullptr);
 }
 
 TEST(SharedLibraryExports, ExactlyTheExportsAreDefined) {

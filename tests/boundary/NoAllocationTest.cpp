@@ -78,11 +78,18 @@ TEST(NoAllocation, ExportsNeverTouchTheHeap) {
   ASSERT_NE(lib, nullptr) << dlerror();
   const auto bsCall = reinterpret_cast<Fn5>(dlsym(lib, "BSCall"));
   const auto bsVol = reinterpret_cast<Fn5>(dlsym(lib, "BSVol"));
-  ASSERT_TRUE(bsCall && bsVol);
+  const auto hestonFast = reinterpret_cast<Fn9>(dlsym(lib, "HestonCall_fast"));
+  const auto integrand = reinterpret_cast<Fn8>(dlsym(lib, "theIntegrand"));
+  const auto j0 = reinterpret_cast<Fn8>(dlsym(lib, "RealIntegrand_j0"));
+  const auto j1 = reinterpret_cast<Fn8>(dlsym(lib, "RealIntegrand_j1"));
+  ASSERT_TRUE(bsCall && bsVol && hestonFast && integrand && j0 && j1);
 
   // Warm up first: the dynamic loader may allocate on the first call of each export
   // (lazy binding, thread-local storage); that is the loader's, not the library's.
-  double sink = bsVol(100, 100, 1, 0.05, bsCall(100, 100, 1, 0.05, 0.2));
+  double sink = bsVol(100, 100, 1, 0.05, bsCall(100, 100, 1, 0.05, 0.2)) +
+                hestonFast(100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7) +
+                integrand(0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 1.0) + j0(0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 1.0) +
+                j1(0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 1.0);
 
   // The counter itself sees a malloc (the program exports it, so the library binds to it).
   gArmed = true;
@@ -96,6 +103,8 @@ TEST(NoAllocation, ExportsNeverTouchTheHeap) {
   for (int i = 0; i < 200; ++i) {
     const double K = 60.0 + i;
     sink += bsVol(100, K, 0.5, 0.03, bsCall(100, K, 0.5, 0.03, 0.25));
+    sink += j0(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.01 * i) + j1(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.01 * i);
+    if (i % 20 == 0) sink += hestonFast(100, K, 0.5, 0.03, 0.04, 0.05, 2, 0.4, -0.6);
   }
   gArmed = false;
   EXPECT_EQ(gAllocations.load(), 0) << sink;

@@ -1,0 +1,268 @@
+// RealIntegrand_j0, RealIntegrand_j1 and theIntegrand: worked values, the phi floor,
+// the symmetries and degenerate parameters of the closed form, the negative-root mend
+// and the library's own error indicator.
+#include <cerrno>
+#include <cmath>
+#include <future>
+#include <limits>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "heston/IntegrandCore.h"
+#include "heston/heston.h"
+#include "runtime/ErrorIndicator.h"
+#include "support/Ulps.h"
+
+namespace eurocall {
+namespace {
+
+using testing::BitExact;
+using testing::WithinUlps;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Integrand parameters in the order of the real integrands (theta before v0).
+struct Params {
+  double x, T, theta, v0, kappa, sigma, rho;
+};
+constexpr Params kWorked = {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3};
+constexpr Params kTypical = {0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7};
+constexpr Params kWild = {0.3, 0.1, 0.09, 0.01, 0.5, 1.0, -0.9};  // short, high vol of vol
+
+double J0(const Params& p, double phi) {
+  return RealIntegrand_j0(p.x, p.T, p.theta, p.v0, p.kappa, p.sigma, p.rho, phi);
+}
+double J1(const Params& p, double phi) {
+  return RealIntegrand_j1(p.x, p.T, p.theta, p.v0, p.kappa, p.sigma, p.rho, phi);
+}
+// theIntegrand takes v0 before theta.
+double Combined(const Params& p, double phi) {
+  return theIntegrand(p.x, p.T, p.v0, p.theta, p.kappa, p.sigma, p.rho, phi);
+}
+
+class Integrands : public ::testing::Test {
+ protected:
+  void SetUp() override { SetErrorIndicator(0); }
+  void TearDown() override { SetErrorIndicator(0); }
+};
+
+TEST_F(Integrands, WorkedValues) {
+  // To the digits given: half a unit of the last one.
+  EXPECT_NEAR(J0(kWorked, 0.75), -0.2150882120, 5e-11);
+  EXPECT_NEAR(J1(kWorked, 0.75), -0.1794122430, 5e-11);
+  EXPECT_NEAR(theIntegrand(-0.2, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 0.75), 0.06819789125, 5e-12);
+  EXPECT_NEAR(theIntegrand(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.75), 0.06227914477, 5e-12);
+}
+
+TEST_F(Integrands, PhiAtOrBelow1e300AndNaNAreEvaluatedAtPlus1e300) {
+  for (const Params& p : {kWorked, kTypical, kWild}) {
+    const double at = std::exp(p.x) * J1(p, 1e-300) - J0(p, 1e-300);
+    for (double phi : {0.0, -0.0, 1e-300, -1e-300, 5e-301, -4.9e-324, kNaN}) {
+      EXPECT_TRUE(BitExact(Combined(p, phi), at)) << "phi " << phi;
+    }
+    // Just above the floor theIntegrand is e^x j1 - j0 at phi itself, theta and v0
+    // exchanged on the way in, j1's product formed first.
+    for (double phi : {2e-300, -2e-300, 0.75, -3.5, 200.0}) {
+      EXPECT_TRUE(BitExact(Combined(p, phi), std::exp(p.x) * J1(p, phi) - J0(p, phi))) << "phi " << phi;
+    }
+  }
+}
+
+TEST_F(Integrands, AreEvenInPhi) {
+  for (const Params& p : {kWorked, kTypical, kWild}) {
+    for (double phi : {1e-3, 0.75, 2.5632071015585178, 37.0, 259.0}) {
+      EXPECT_TRUE(BitExact(J0(p, -phi), J0(p, phi))) << "j0 at " << phi;
+      EXPECT_TRUE(BitExact(J1(p, -phi), J1(p, phi))) << "j1 at " << phi;
+      EXPECT_TRUE(BitExact(Combined(p, -phi), Combined(p, phi))) << "theIntegrand at " << phi;
+    }
+  }
+}
+
+TEST_F(Integrands, AtZeroMaturityBothAreSinPhiXOverPhi) {
+  // T = 0: e^(-dT) = 1, so D = 0 and C = -k ln|R|^2 with R = 1 up to rounding. The only
+  // departure from sin(phi x)/phi is exp(Re C), |Re C| below k * 2^-50 (k <= 1 here),
+  // plus the roundings of sin * (1/phi). theIntegrand then carries e^x times that error.
+  for (Params p : {kWorked, kTypical, kWild}) {
+    p.T = 0.0;
+    for (double phi : {0.02, 0.75, 3.9, 100.0}) {
+      const double s = std::sin(phi * p.x) / phi;
+      EXPECT_TRUE(WithinUlps(J0(p, phi), s, 4)) << "j0 at " << phi;
+      EXPECT_TRUE(WithinUlps(J1(p, phi), s, 4)) << "j1 at " << phi;
+      const double combined = (std::exp(p.x) - 1.0) * s;
+      EXPECT_NEAR(Combined(p, phi), combined, 2e-15 * std::fabs(s)) << "theIntegrand at " << phi;
+    }
+  }
+}
+
+TEST_F(Integrands, WithoutThetaAndV0OnlyTheForwardPhaseRemains) {
+  // theta = 0 makes C = 0 * (...) and v0 = 0 makes D v0 = 0 exactly, so the result is
+  // sin(x phi) * exp(0) * (1/phi) bit for bit, for any maturity and Heston dynamics.
+  const Params cases[] = {
+      {-0.2, 0.5, 0.0, 0.0, 2, 0.6, 0.3},
+      {0.1, 5.0, 0.0, 0.0, 0.0, 1.0, -1.0},
+      {0.7, 0.01, 0.0, 0.0, 3.0, 0.2, 1.0},
+  };
+  for (const Params& p : cases) {
+    for (double phi : {0.3, 4.0, 77.0}) {
+      const double expected = std::sin(p.x * phi) * (1.0 / phi);
+      EXPECT_TRUE(BitExact(J0(p, phi), expected)) << "j0 at " << phi;
+      EXPECT_TRUE(BitExact(J1(p, phi), expected)) << "j1 at " << phi;
+    }
+  }
+}
+
+TEST_F(Integrands, DegenerateParameters) {
+  // sigma = 0: 1/sigma^2 is infinite and multiplies a zero bracket.
+  Params flat = kWorked;
+  flat.sigma = 0.0;
+  EXPECT_TRUE(std::isnan(J0(flat, 0.75)));
+  EXPECT_TRUE(std::isnan(J1(flat, 0.75)));
+  EXPECT_TRUE(std::isnan(Combined(flat, 0.75)));
+  // Perfect correlation, no mean reversion, no long-run or no current variance: ordinary values.
+  const Params finite[] = {
+      {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 1.0},  {-0.2, 0.5, 0.04, 0.09, 2, 0.6, -1.0},
+      {-0.2, 0.5, 0.04, 0.09, 0, 0.6, 0.3},  {-0.2, 0.5, 0.0, 0.09, 2, 0.6, 0.3},
+      {-0.2, 0.5, 0.04, 0.0, 2, 0.6, 0.3},   {0.1, 1, 0.04, 0.04, 0.0, 0.3, -1.0},
+  };
+  for (const Params& p : finite) {
+    for (double phi : {0.02, 0.75, 10.0, 255.0}) {
+      EXPECT_TRUE(std::isfinite(J0(p, phi))) << "j0 rho " << p.rho << " kappa " << p.kappa << " at " << phi;
+      EXPECT_TRUE(std::isfinite(J1(p, phi))) << "j1 rho " << p.rho << " kappa " << p.kappa << " at " << phi;
+      EXPECT_TRUE(std::isfinite(Combined(p, phi))) << "rho " << p.rho << " kappa " << p.kappa << " at " << phi;
+    }
+  }
+  // phi = 0 reaches 1/phi unguarded in the real integrands.
+  EXPECT_FALSE(std::isfinite(J0(kWorked, 0.0)));
+  EXPECT_FALSE(std::isfinite(J1(kWorked, 0.0)));
+}
+
+TEST_F(Integrands, DecayToExactlyZeroAtLargePhi) {
+  EXPECT_EQ(J0(kTypical, 1e6), 0.0);
+  EXPECT_EQ(J1(kTypical, 1e6), 0.0);
+}
+
+TEST(IntegrandHelpers, SignAndFirstNonZeroSign) {
+  struct SignCase {
+    double v;
+    int sign;
+  };
+  const SignCase signs[] = {{0.0, 0}, {-0.0, 0}, {kNaN, 0}, {4.9e-324, 1}, {-4.9e-324, -1}, {kInf, 1}, {-kInf, -1}};
+  for (const SignCase& c : signs) EXPECT_EQ(Sign(c.v), c.sign) << c.v;
+  struct FirstCase {
+    double a, b;
+    int sign;
+  };
+  const FirstCase firsts[] = {
+      {2.0, -1.0, 1}, {-2.0, 1.0, -1},   // the first decides when it is not zero
+      {0.0, -3.0, -1}, {-0.0, 3.0, 1},   // zero of either sign defers to the second
+      {kNaN, 3.0, 1},  {0.0, kNaN, 0},  {-0.0, 0.0, 0},
+  };
+  for (const FirstCase& c : firsts) EXPECT_EQ(FirstNonZeroSign(c.a, c.b), c.sign) << c.a << " " << c.b;
+  // The angle of (x, y) with the quadrant from both signs: on the negative real axis the
+  // sign of a zero imaginary part picks +pi or -pi.
+  EXPECT_TRUE(BitExact(ArcTan2(0.0, -1.0), std::acos(-1.0)));
+  EXPECT_TRUE(BitExact(ArcTan2(-0.0, -1.0), -std::acos(-1.0)));
+  EXPECT_TRUE(BitExact(ArcTan2(-0.0, 1.0), -0.0));
+}
+
+// The closed form with the bare square root, as it stands without the mend.
+double BareRoot(double v) { return std::sqrt(v); }
+
+TEST(NegativeRootMend, NegativeResiduesBecomePlusZeroAndNothingElseChanges) {
+  struct Case {
+    double v, root;
+  };
+  const Case cases[] = {
+      {-1e-300, 0.0}, {-1.7763568394002505e-15, 0.0}, {-kInf, 0.0},  // +0, not -0
+      {-0.0, -0.0},   {0.0, 0.0},  {kNaN, kNaN},  {4.0, 2.0},  {2.0, std::sqrt(2.0)},  {kInf, kInf},
+  };
+  for (const Case& c : cases) EXPECT_TRUE(BitExact(RootOfNonNegative(c.v), c.root)) << c.v;
+}
+
+TEST(NegativeRootMend, ARealZThatRoundsBelowItsModulusGivesTheTrueValue) {
+  // kappa = sigma (2 rho^2 - 1) / (2 rho) makes Im Z of j1 vanish for every phi: Z is real
+  // and positive, d is real, and M - Re Z is 0 up to rounding. At these nodes it rounds
+  // below 0, and the bare root gives NaN; the true integrand is small and finite.
+  // Expected values: the closed form in complex double arithmetic (principal complex
+  // square root, logarithm and exponential), independent of the real-arithmetic path.
+  struct Case {
+    double x, T, phi, expected;
+  };
+  const Case cases[] = {
+      {0.0, 0.1, 2.5632071015585178, 0.00021669601132102214},
+      {0.05, 1.0, 2.5632071015585178, 0.054898647433555353},
+  };
+  for (const Case& c : cases) {
+    const double bare = RealIntegrandJ1Core(BareRoot, c.x, c.T, 0.04, 0.003, 0.5, 1.0, -0.5, c.phi);
+    EXPECT_TRUE(std::isnan(bare));
+    const double mended = RealIntegrand_j1(c.x, c.T, 0.04, 0.003, 0.5, 1.0, -0.5, c.phi);
+    EXPECT_NEAR(mended, c.expected, 1e-13 * std::fabs(c.expected)) << c.x << " " << c.T;
+    EXPECT_TRUE(std::isfinite(theIntegrand(c.x, c.T, 0.003, 0.04, 0.5, 1.0, -0.5, c.phi)));
+  }
+}
+
+TEST(NegativeRootMend, OrdinaryInputsAreUnchangedBitForBit) {
+  for (const Params& p : {kWorked, kTypical, kWild}) {
+    for (double phi : {1e-300, 1e-3, 0.0212, 0.75, 3.9, 40.0, 259.9, 1e6, -7.5}) {
+      EXPECT_TRUE(BitExact(J0(p, phi),
+                           RealIntegrandJ0Core(BareRoot, p.x, p.T, p.theta, p.v0, p.kappa, p.sigma, p.rho, phi)))
+          << "j0 at " << phi;
+      EXPECT_TRUE(BitExact(J1(p, phi),
+                           RealIntegrandJ1Core(BareRoot, p.x, p.T, p.theta, p.v0, p.kappa, p.sigma, p.rho, phi)))
+          << "j1 at " << phi;
+    }
+  }
+}
+
+TEST(ErrorIndicator, ZeroesTheIntegrandOnItsOwnThreadOnly) {
+  const double usual = Combined(kWorked, 0.75);
+  const double usualJ0 = J0(kWorked, 0.75);
+  const double usualJ1 = J1(kWorked, 0.75);
+  ASSERT_NE(usual, 0.0);
+  std::promise<void> indicatorSet, otherThreadDone;
+  std::future<void> otherDone = otherThreadDone.get_future();
+  double flagged[6], flaggedJ0 = 0, flaggedJ1 = 0;
+  std::thread flaggedThread([&] {
+    SetErrorIndicator(kDomainError);
+    indicatorSet.set_value();
+    otherDone.wait();  // the main thread computes while this one is flagged
+    flagged[0] = Combined(kWorked, 0.75);
+    flagged[1] = Combined(kWorked, kNaN);
+    flagged[2] = theIntegrand(kNaN, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 0.75);
+    flagged[3] = theIntegrand(-0.2, 0.5, 0.09, 0.04, 2, 0.0, 0.3, 0.75);  // sigma = 0 would be NaN
+    flagged[4] = theIntegrand(-0.2, kInf, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN);
+    flagged[5] = IntegratePanel(-0.2, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 0, 4);
+    flaggedJ0 = J0(kWorked, 0.75);
+    flaggedJ1 = J1(kWorked, 0.75);
+  });
+  indicatorSet.get_future().wait();
+  EXPECT_TRUE(BitExact(Combined(kWorked, 0.75), usual));
+  otherThreadDone.set_value();
+  flaggedThread.join();
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(BitExact(flagged[i], 0.0)) << "case " << i;
+  EXPECT_EQ(flagged[5], 0.0);
+  // The real integrands do not read the indicator.
+  EXPECT_TRUE(BitExact(flaggedJ0, usualJ0));
+  EXPECT_TRUE(BitExact(flaggedJ1, usualJ1));
+  EXPECT_EQ(ErrorIndicator(), 0);
+}
+
+TEST(ErrorIndicator, TheHostsErrnoChangesNothing) {
+  SetErrorIndicator(0);
+  errno = 0;
+  const double clean = Combined(kWorked, 0.75);
+  const double cleanPrice = HestonCall_fast(100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7);
+  for (int hostErrno : {EDOM, ERANGE, 12345}) {
+    errno = hostErrno;
+    EXPECT_TRUE(BitExact(Combined(kWorked, 0.75), clean)) << hostErrno;
+    errno = hostErrno;
+    EXPECT_TRUE(BitExact(HestonCall_fast(100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7), cleanPrice)) << hostErrno;
+    EXPECT_EQ(ErrorIndicator(), 0);
+  }
+  errno = 0;
+}
+
+}  // namespace
+}  // namespace eurocall
