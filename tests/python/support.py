@@ -50,6 +50,13 @@ def needs(*exports):
 needs_heston = needs(*HESTON_EXPORTS)
 
 
+def require(test, *exports):
+    """Skip the running test (or subtest) until the library defines the exports."""
+    missing = [name for name in exports if not C.has(name)]
+    if missing:
+        test.skipTest("the library does not export %s yet" % ", ".join(missing))
+
+
 def bits(value):
     """The double's bit pattern: equal bits mean the same double, NaN payload and sign of zero included."""
     return struct.pack("<d", value)

@@ -11,7 +11,7 @@ import sys
 import unittest
 
 import eurocall
-from support import C, BitsMixin, bits, needs_heston
+from support import C, BitsMixin, bits, needs, require
 
 try:
     import numpy
@@ -133,17 +133,17 @@ class Threads(NumPyTestCase):
         for workers in (1, 4):
             self.assertSameArray(eurocall.bs_vol(workers=workers, **kwargs), expected)
 
-    @needs_heston
     def test_heston_any_workers(self):
         kwargs = dict(SKEWED, K=self.STRIKES, T=numpy.array([[0.5], [2.0]]))
         for family, function in (("HestonCall", eurocall.heston_call), ("HestonVol", eurocall.heston_vol)):
             for method in ("fast", "exact"):
                 with self.subTest(family=family, method=method):
+                    require(self, "%s_%s" % (family, method))
                     expected = self.scalar_loop(getattr(C, "%s_%s" % (family, method)), HESTON, kwargs)
                     for workers in (1, 4):
                         self.assertSameArray(function(method=method, workers=workers, **kwargs), expected)
 
-    @needs_heston
+    @needs("theIntegrand", "RealIntegrand_j0", "RealIntegrand_j1")
     def test_integrands_any_workers(self):
         kwargs = dict(x=-0.2, T=0.5, v0=0.09, theta=0.04, kappa=2, sigma=0.6, rho=0.3, phi=numpy.linspace(0.05, 40, 64))
         combined = ("x", "T", "v0", "theta", "kappa", "sigma", "rho", "phi")
