@@ -1,6 +1,5 @@
 """The keyword functions: every argument by name, scalars, lists or NumPy arrays."""
 import math
-import threading
 
 from . import _vector, raw
 
@@ -14,17 +13,6 @@ _HESTON = ("S", "K", "T", "r", "v0", "theta", "kappa", "sigma", "rho")
 # The search bracket of every implied volatility, and its caps.
 _LOW, _HIGH = 0.001, 2.0
 _CAPS = {"BSVol": 100, "HestonVol_fast": 100, "HestonVol_exact": 200}
-
-# HestonCall_exact keeps its parameters in one record of the library's for the length of
-# the call, so exact calls (HestonVol_exact included) run one at a time, from any thread.
-_EXACT_LOCK = threading.Lock()
-
-
-def _one_at_a_time(function):
-    def call(*args):
-        with _EXACT_LOCK:
-            return function(*args)
-    return call
 
 
 class VolatilityError(ValueError):
@@ -136,13 +124,7 @@ def bs_vol(*, S, K, T, r, price, errors="raw", workers=1):
 def _heston(name, method):
     _vector.check_choice("method", method, _METHODS)
     export = "%s_%s" % (name, method)
-    function = getattr(raw, export)
-    return export, _one_at_a_time(function) if method == "exact" else function
-
-
-def _serial_if_exact(method, workers):
-    workers = _vector.check_workers(workers)
-    return 1 if method == "exact" else workers
+    return export, getattr(raw, export)
 
 
 def heston_call(*, S, K, T, r, v0, theta, kappa, sigma, rho, method="exact", workers=1):
@@ -152,11 +134,9 @@ def heston_call(*, S, K, T, r, v0, theta, kappa, sigma, rho, method="exact", wor
     volatility of the variance, rho correlation; S, K, T, r as for bs_call.
     method="exact" integrates fixed panels plus an adaptive tail to infinity, and is
     never below max(S - K e^(-rT), 0); method="fast" sums fixed Gauss-Legendre panels.
-    Exact calls run one at a time (the library keeps their parameters in one shared
-    record), so workers=N speeds up only method="fast".
+    Vectorised as bs_call; workers=N pays most here, each element being costly.
     """
     export, kernel = _heston("HestonCall", method)
-    workers = _serial_if_exact(method, workers)
     return _vector.evaluate(kernel, _HESTON, (S, K, T, r, v0, theta, kappa, sigma, rho), workers)
 
 
@@ -183,7 +163,6 @@ def heston_vol(*, S, K, T, r, v0, theta, kappa, sigma, rho, method="exact", erro
     """
     _vector.check_choice("errors", errors, _ERRORS)
     export, kernel = _heston("HestonVol", method)
-    workers = _serial_if_exact(method, workers)
     # The Heston price is needed (and bound) only to judge a result of 2.
     check = _sentinels(export, errors, lambda row: _heston("HestonCall", method)[1](*row))
     return _vector.evaluate(kernel, _HESTON, (S, K, T, r, v0, theta, kappa, sigma, rho), workers, check)

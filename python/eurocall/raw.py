@@ -11,8 +11,7 @@ theIntegrand and the Heston prices and volatilities take v0 before theta.
 
 The library is loaded, and an export bound, on first access. A library that lacks an
 export raises MissingExportError (an AttributeError) naming the function and the file.
-No lock is taken here: calls of HestonCall_exact and HestonVol_exact must not overlap
-in time, which the keyword functions of the package see to.
+Every export is reentrant, and ctypes releases the GIL for the length of each call.
 """
 import ctypes
 

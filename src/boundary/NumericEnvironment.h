@@ -10,7 +10,9 @@
 //
 // CallInLibraryEnvironment installs that environment, calls the routine, and puts the
 // caller's environment back exactly as it was, its exception flags included (flags the
-// library raised are dropped). Only the exports pay for it: internal calls run inside.
+// library raised are dropped), and the caller's errno with it. Only the exports pay for
+// it: internal calls run inside.
+#include <cerrno>
 #include <cfenv>
 
 #if (defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)) && \
@@ -80,12 +82,33 @@ inline void LeaveLibraryEnvironment(const CallerEnvironment& saved) { std::feset
 
 #endif
 
+// The compiler does not know that the asm statements above change how arithmetic
+// rounds: it may move arithmetic on registers across them, and does, once the routine
+// is inlined (a routine in the same file, or any routine under link-time
+// optimisation). Routing the arguments and the result through an empty asm that claims
+// to change them ties every operation of the routine to the time between the two.
+template <class T>
+inline void OrderAgainstEnvironment(T& value) {
+#if defined(__GNUC__) || defined(__clang__)
+  __asm__ __volatile__("" : "+m"(value));
+#else
+  (void)value;
+#endif
+}
+
 template <class Routine, class... Args>
 inline double CallInLibraryEnvironment(Routine routine, Args... args) {
+  // The C runtime's errno is the host's too where the host uses the same runtime (the
+  // MinGW DLL and a MinGW host share msvcrt's); a maths function inside may write it,
+  // so the caller gets its own value back. The library's error indicator is not errno.
+  const int savedErrno = errno;
   CallerEnvironment saved;
   EnterLibraryEnvironment(saved);
-  const double result = routine(args...);
+  (OrderAgainstEnvironment(args), ...);
+  double result = routine(args...);
+  OrderAgainstEnvironment(result);
   LeaveLibraryEnvironment(saved);
+  errno = savedErrno;
   return result;
 }
 

@@ -8,9 +8,24 @@ using eurocall::CallInLibraryEnvironment;
 
 extern "C" {
 
+EUROCALL_API double EUROCALL_CALL HestonCall_exact(double S, double K, double T, double r, double v0, double theta,
+                                                   double kappa, double sigma, double rho) {
+  return CallInLibraryEnvironment(eurocall::HestonCall_exact, S, K, T, r, v0, theta, kappa, sigma, rho);
+}
+
 EUROCALL_API double EUROCALL_CALL HestonCall_fast(double S, double K, double T, double r, double v0, double theta,
                                                   double kappa, double sigma, double rho) {
   return CallInLibraryEnvironment(eurocall::HestonCall_fast, S, K, T, r, v0, theta, kappa, sigma, rho);
+}
+
+EUROCALL_API double EUROCALL_CALL HestonVol_exact(double S, double K, double T, double r, double v0, double theta,
+                                                  double kappa, double sigma, double rho) {
+  return CallInLibraryEnvironment(eurocall::HestonVol_exact, S, K, T, r, v0, theta, kappa, sigma, rho);
+}
+
+EUROCALL_API double EUROCALL_CALL HestonVol_fast(double S, double K, double T, double r, double v0, double theta,
+                                                 double kappa, double sigma, double rho) {
+  return CallInLibraryEnvironment(eurocall::HestonVol_fast, S, K, T, r, v0, theta, kappa, sigma, rho);
 }
 
 EUROCALL_API double EUROCALL_CALL RealIntegrand_j0(double x, double T, double theta, double v0, double kappa,

@@ -2,7 +2,8 @@
 #define EUROCALL_HESTON_H
 
 // Heston model routines: the closed-form integrands, the 16-point Gauss–Legendre
-// panel and the call price by panels of width 4.
+// panel, the call price by panels of width 4 and by panels plus an adaptive tail, and
+// both prices as Black–Scholes implied volatilities.
 //
 // Mind the argument order: the two real integrands take theta BEFORE v0; theIntegrand,
 // IntegratePanel and the prices take v0 BEFORE theta.
@@ -25,6 +26,33 @@ double IntegratePanel(double x, double T, double v0, double theta, double kappa,
 // Heston call price from panels [0, 4], [4, 8], ... up to [256, 260], stopping at the
 // first panel of magnitude <= 1e-18; a price below 0 is returned as +0.
 double HestonCall_fast(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma, double rho);
+
+// Heston call price from eleven panels of width 0.1 on [0, 1.0999999999999999] and the
+// adaptive integral from there to +infinity (relative tolerance 1e-8), of the absolute
+// integral; never below max(S - K e^(-rT), 0).
+double HestonCall_exact(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma, double rho);
+
+// Black–Scholes implied volatility of HestonCall_fast (tolerance term 5e-15, 100
+// iterations) and of HestonCall_exact (5e-16, 200): in [0.001, 2], or 2, or 999.
+double HestonVol_fast(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma, double rho);
+double HestonVol_exact(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma, double rho);
+
+// The integrand's parameters for the one-argument callback of the adaptive integrator,
+// written by every HestonCall_exact call before it integrates and left in place after.
+// One record per thread, so that exact prices may run on any number of threads at once.
+struct IntegrandParamsRecord {
+  double x;
+  double kappa;
+  double sigma;
+  double v0;
+  double rho;
+  double T;
+  double theta;
+};
+extern thread_local IntegrandParamsRecord IntegrandParams;
+
+// theIntegrand at phi with the other seven arguments read from IntegrandParams.
+double IntegrandCallback(double phi);
 
 }  // namespace eurocall
 

@@ -20,7 +20,8 @@ using testing::BitExact;
 
 // Every export the library defines, in ordinal order.
 const std::set<std::string> kExports = {
-    "BSCall", "BSVol", "HestonCall_fast", "RealIntegrand_j0", "RealIntegrand_j1", "theIntegrand",
+    "BSCall",          "BSVol",          "HestonCall_exact", "HestonCall_fast", "HestonVol_exact",
+    "HestonVol_fast",  "RealIntegrand_j0", "RealIntegrand_j1", "theIntegrand",
 };
 
 class SharedLibrary : public ::testing::Test {
@@ -59,15 +60,24 @@ using Fn9 = double (*)(double, double, double, double, double, double, double, d
 
 TEST_F(SharedLibrary, HestonExportsForwardBitForBitInTheirArgumentOrder) {
   const auto fast = Find<Fn9>("HestonCall_fast");
+  const auto exact = Find<Fn9>("HestonCall_exact");
+  const auto volFast = Find<Fn9>("HestonVol_fast");
+  const auto volExact = Find<Fn9>("HestonVol_exact");
   const auto j0 = Find<Fn8>("RealIntegrand_j0");
   const auto j1 = Find<Fn8>("RealIntegrand_j1");
   const auto combined = Find<Fn8>("theIntegrand");
-  ASSERT_TRUE(fast && j0 && j1 && combined);
+  ASSERT_TRUE(fast && exact && volFast && volExact && j0 && j1 && combined);
   // theta and v0 differ so that an exchanged pair shows; the real integrands take
   // theta third, the others v0 third.
   for (double K : {80.0, 100.0, 125.0}) {
     EXPECT_TRUE(BitExact(fast(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3),
                          HestonCall_fast(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3)));
+    EXPECT_TRUE(BitExact(exact(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3),
+                         HestonCall_exact(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3)));
+    EXPECT_TRUE(BitExact(volFast(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3),
+                         HestonVol_fast(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3)));
+    EXPECT_TRUE(BitExact(volExact(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3),
+                         HestonVol_exact(100, K, 0.5, 0.02, 0.09, 0.04, 2, 0.6, 0.3)));
   }
   for (double phi : {0.0, 0.75, 12.5}) {
     EXPECT_TRUE(BitExact(j0(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, phi), RealIntegrand_j0(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, phi)));

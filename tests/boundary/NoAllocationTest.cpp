@@ -82,12 +82,18 @@ TEST(NoAllocation, ExportsNeverTouchTheHeap) {
   const auto integrand = reinterpret_cast<Fn8>(dlsym(lib, "theIntegrand"));
   const auto j0 = reinterpret_cast<Fn8>(dlsym(lib, "RealIntegrand_j0"));
   const auto j1 = reinterpret_cast<Fn8>(dlsym(lib, "RealIntegrand_j1"));
-  ASSERT_TRUE(bsCall && bsVol && hestonFast && integrand && j0 && j1);
+  const auto hestonExact = reinterpret_cast<Fn9>(dlsym(lib, "HestonCall_exact"));
+  const auto volFast = reinterpret_cast<Fn9>(dlsym(lib, "HestonVol_fast"));
+  const auto volExact = reinterpret_cast<Fn9>(dlsym(lib, "HestonVol_exact"));
+  ASSERT_TRUE(bsCall && bsVol && hestonFast && hestonExact && volFast && volExact && integrand && j0 && j1);
 
   // Warm up first: the dynamic loader may allocate on the first call of each export
   // (lazy binding, thread-local storage); that is the loader's, not the library's.
   double sink = bsVol(100, 100, 1, 0.05, bsCall(100, 100, 1, 0.05, 0.2)) +
                 hestonFast(100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7) +
+                hestonExact(100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7) +
+                volFast(100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7) +
+                volExact(100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7) +
                 integrand(0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 1.0) + j0(0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 1.0) +
                 j1(0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 1.0);
 
@@ -104,7 +110,11 @@ TEST(NoAllocation, ExportsNeverTouchTheHeap) {
     const double K = 60.0 + i;
     sink += bsVol(100, K, 0.5, 0.03, bsCall(100, K, 0.5, 0.03, 0.25));
     sink += j0(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.01 * i) + j1(-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.01 * i);
-    if (i % 20 == 0) sink += hestonFast(100, K, 0.5, 0.03, 0.04, 0.05, 2, 0.4, -0.6);
+    if (i % 20 == 0) {
+      sink += hestonFast(100, K, 0.5, 0.03, 0.04, 0.05, 2, 0.4, -0.6) +
+              hestonExact(100, K, 0.5, 0.03, 0.04, 0.05, 2, 0.4, -0.6) +
+              volFast(100, K, 0.5, 0.03, 0.04, 0.05, 2, 0.4, -0.6) + volExact(100, K, 0.5, 0.03, 0.04, 0.05, 2, 0.4, -0.6);
+    }
   }
   gArmed = false;
   EXPECT_EQ(gAllocations.load(), 0) << sink;

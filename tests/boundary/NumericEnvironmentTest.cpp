@@ -4,6 +4,7 @@
 // host's state exactly as it was.
 #include <dlfcn.h>
 
+#include <cerrno>
 #include <cfenv>
 #include <cmath>
 #include <cstring>
@@ -55,6 +56,14 @@ const ExportCall kCalls[] = {
     {"HestonCall_fast", 9, {100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0, -0.7}},  // sigma = 0: NaN
     {"HestonCall_fast", 9, {kNaN, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7}},
     {"HestonCall_fast", 9, {100, 0, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7}},
+    {"HestonCall_exact", 9, {100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7}},
+    {"HestonCall_exact", 9, {100, 130, 0.1, 0.05, 0.01, 0.09, 0.5, 1.0, -0.9}},
+    {"HestonCall_exact", 9, {100, 100, 1, 0.05, kNaN, 0.04, 1.5, 0.3, -0.7}},
+    {"HestonCall_exact", 9, {100, 100, kInf, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7}},
+    {"HestonVol_exact", 9, {100, 90, 0.5, 0.05, 0.09, 0.04, 2, 0.6, 0.3}},
+    {"HestonVol_exact", 9, {100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0, -0.7}},
+    {"HestonVol_fast", 9, {100, 90, 0.5, 0.05, 0.09, 0.04, 2, 0.6, 0.3}},
+    {"HestonVol_fast", 9, {0, 0, 0, 0, 0, 0, 0, 0, 0}},
     {"RealIntegrand_j0", 8, {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.75}},
     {"RealIntegrand_j0", 8, {0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 0}},       // 1/0 inside
     {"RealIntegrand_j1", 8, {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.75}},
@@ -137,6 +146,22 @@ TEST(NumericEnvironment, HostStateNeitherLeaksInNorIsDisturbed) {
   EXPECT_EQ(after.rounding, FE_UPWARD);
   EXPECT_EQ(after.mxcsr, before.mxcsr);
   EXPECT_EQ(std::memcmp(&after.env, &before.env, sizeof before.env), 0);
+  dlclose(handle);
+}
+
+// The C runtime's errno is the host's: whatever the maths functions inside write to
+// it (the overflowing and NaN cases above make glibc's write ERANGE or EDOM), the host
+// finds its own value after every call.
+TEST(NumericEnvironment, HostErrnoIsLeftAlone) {
+  void* handle = dlopen(EUROCALL_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr) << dlerror();
+  for (const int hostErrno : {0, 12345}) {
+    for (const ExportCall& c : kCalls) {
+      errno = hostErrno;
+      Invoke(handle, c);
+      EXPECT_EQ(errno, hostErrno) << c.name << " (" << c.args[0] << ", " << c.args[1] << ", ...)";
+    }
+  }
   dlclose(handle);
 }
 

@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# The concurrency tests under ThreadSanitizer: exact prices on several threads at once.
+set -euo pipefail
+cmake --preset tsan
+cmake --build --preset tsan -j"$(nproc)" --target heston_tests
+ctest --preset tsan -R 'HestonConcurrency|IntegrandParams|ErrorIndicator'
