@@ -4,7 +4,6 @@
 # whichever python3 comes first on PATH, and an offline pip install.
 set -euo pipefail
 scripts/install-deps.sh python3-numpy python3-pip python3-setuptools python3-wheel
-root=$(pwd)
 
 # Configured after the interpreter and NumPy are in place, so CTest uses that interpreter.
 cmake --preset default >/dev/null
@@ -22,7 +21,7 @@ fi
 
 # From the source tree, finding the library in the build tree.
 library=$(cd python && env -u EUROCALL_LIBRARY python3 -c "import eurocall; print(eurocall.library_path())")
-(cd python && python3 -c "import eurocall; print(eurocall.bs_call(S=100, K=100, T=1, r=0.05, vol=0.2))")
+(cd python && python3 -c "import eurocall; print(eurocall.heston_vol(S=100, K=100, T=1, r=0.05, v0=0.04, theta=0.04, kappa=1.5, sigma=0.3, rho=-0.7))")
 
 # Installed offline into a scratch target, with the library copied in beside the
 # package first so that it travels with the install.

@@ -73,7 +73,7 @@ def _sentinels(export, errors, target):
             if not _same_side(raw.BSCall(S, K, T, r, _LOW) - price, raw.BSCall(S, K, T, r, _HIGH) - price):
                 return vol
             case = "not enclosed"
-            detail = "the price %r is outside BSCall's range on [0.001, 2]" % (price,)
+            detail = "the price %r is not between BSCall at vol 0.001 and at vol 2" % (price,)
         else:
             return vol
         if errors == "nan":

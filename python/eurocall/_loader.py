@@ -6,7 +6,8 @@ Places are tried in this order, and the first library that loads is used:
    holding it); when the variable is set, nothing else is tried;
 2. the package's own directory, where an install or a build can put the library;
 3. the build tree, when the package is used from the source tree: build/<preset>/ in
-   src/boundary, bin, lib or the build directory itself, preset "default" first;
+   bin, lib, src/boundary or the build directory itself, preset "default" first, and
+   within a preset the most recently built file;
 4. the system loader (LD_LIBRARY_PATH, the loader cache, PATH on Windows).
 """
 import ctypes
@@ -19,10 +20,10 @@ ENV_VAR = "EUROCALL_LIBRARY"
 
 PACKAGE_DIR = os.path.dirname(os.path.abspath(__file__))
 
-# Where CMake places a shared library in a build directory: the subsystem folder by
-# default, bin/ or lib/ when an output directory is set, one level deeper per
-# configuration with a multi-configuration generator.
-_BUILD_SUBDIRS = (os.path.join("src", "boundary"), "bin", "lib", "")
+# Where CMake places a shared library in a build directory: bin/ or lib/ when an output
+# directory is set, else the folder of the target; one level deeper per configuration
+# with a multi-configuration generator.
+_BUILD_SUBDIRS = ("bin", "lib", os.path.join("src", "boundary"), "")
 _CONFIGURATIONS = ("", "Release", "RelWithDebInfo", "MinSizeRel", "Debug")
 
 
@@ -63,15 +64,17 @@ def _build_dirs(root):
     return build, [os.path.join(build, p) for p in presets if os.path.isdir(os.path.join(build, p))]
 
 
-def _try_files(directories, names, failures):
-    for directory in directories:
-        for name in names:
-            path = os.path.join(directory, name)
-            if os.path.isfile(path):
-                try:
-                    return _open(path), path
-                except OSError as error:
-                    failures.append("    %s: %s" % (path, error))
+def _try_files(directories, names, failures, newest_first=False):
+    paths = [os.path.join(d, n) for d in directories for n in names]
+    paths = [p for p in paths if os.path.isfile(p)]
+    if newest_first:
+        # A build directory can hold a library left behind where an older layout put it.
+        paths.sort(key=lambda p: -os.path.getmtime(p))
+    for path in paths:
+        try:
+            return _open(path), path
+        except OSError as error:
+            failures.append("    %s: %s" % (path, error))
     return None
 
 
@@ -108,10 +111,10 @@ def load(environ=None, package_dir=PACKAGE_DIR):
             looked.append("  build tree: none (no build directory %s)" % build)
         for preset in presets:
             directories = [os.path.join(preset, sub, config) for sub in _BUILD_SUBDIRS for config in _CONFIGURATIONS]
-            found = _try_files([d for d in directories if os.path.isdir(d)], names, failures)
+            found = _try_files([d for d in directories if os.path.isdir(d)], names, failures, newest_first=True)
             if found:
                 return found
-            looked.append("  build tree: %s (in src/boundary, bin, lib and the directory itself)" % preset)
+            looked.append("  build tree: %s (in bin, lib, src/boundary and the directory itself)" % preset)
 
     system = list(names)
     located = ctypes.util.find_library("eurocall")

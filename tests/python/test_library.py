@@ -76,6 +76,22 @@ class Discovery(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(done.stdout.split()[-1].startswith(build), done.stdout)
 
+    def test_build_tree_prefers_the_default_preset_then_the_newest_file(self):
+        # A source tree of its own: preset "default" with a library left behind in an
+        # older place (bin/) and a newer one, and another preset built later still.
+        root = os.path.join(self.tmp, "checkout")
+        os.makedirs(os.path.join(root, "include"))
+        open(os.path.join(root, "include", "eurocall.h"), "w").close()
+        shutil.copytree(self.package, os.path.join(root, "python", "eurocall"))
+        places = [("default", "bin", 1000), ("default", os.path.join("src", "boundary"), 2000), ("asan", "bin", 3000)]
+        for preset, sub, mtime in places:
+            os.makedirs(os.path.join(root, "build", preset, sub))
+            path = os.path.join(root, "build", preset, sub, LIBRARY_NAME)
+            shutil.copy(LIBRARY_PATH, path)
+            os.utime(path, (mtime, mtime))
+        self.assertLoaded(run(REPORT, os.path.join(root, "python")),
+                          os.path.join(root, "build", "default", "src", "boundary", LIBRARY_NAME))
+
     @unittest.skipUnless(ctypes.util.find_library("m") and os.name == "posix", "needs a C maths library to stand in")
     def test_a_missing_export_is_named(self):
         # Any shared library without the exports stands in for an outdated build.

@@ -1,6 +1,7 @@
 """The README's Python session, run as it stands: every output shown is what it prints."""
 import doctest
 import os
+import re
 import unittest
 
 from support import needs_heston
@@ -14,7 +15,9 @@ class ReadmeSession(NumPyTestCase):
     def test_session_prints_what_the_readme_shows(self):
         with open(README, encoding="utf-8") as readme:
             text = readme.read()
-        session = doctest.DocTestParser().get_doctest(text, {}, "README.md", README, 0)
+        # The pycon blocks, one session; a block's closing fence ends its last output.
+        blocks = re.findall(r"^```pycon\n(.*?)^```", text, flags=re.M | re.S)
+        session = doctest.DocTestParser().get_doctest("".join(blocks), {}, "README.md", README, 0)
         self.assertGreater(len(session.examples), 5)
         report = []
         runner = doctest.DocTestRunner()
