@@ -160,6 +160,8 @@ def heston_vol(*, S, K, T, r, v0, theta, kappa, sigma, rho, method="exact", erro
 
     errors="raw" (the default) returns the library's value unchanged. The ValueError
     is a VolatilityError naming the case and, in a vectorised call, the index.
+    The exact price is floored at S - K e^(-rT), a failed (NaN) one included, so a
+    NaN argument gives method="exact" the floor's volatility, often 0.001, not 2.
     """
     _vector.check_choice("errors", errors, _ERRORS)
     export, kernel = _heston("HestonVol", method)
