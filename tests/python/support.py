@@ -1,0 +1,69 @@
+"""What the Python tests share: the C library opened on its own, and bit comparison.
+
+The library is opened here through a ctypes handle of the tests' own, with prototypes
+declared here, so that an expected value is the C function's result and does not pass
+through eurocall.raw.
+"""
+import ctypes
+import math
+import os
+import struct
+import unittest
+
+import eurocall
+
+# Number of double arguments of each export.
+ARITY = {
+    "BSCall": 5, "BSVol": 5,
+    "HestonCall_exact": 9, "HestonCall_fast": 9, "HestonVol_exact": 9, "HestonVol_fast": 9,
+    "RealIntegrand_j0": 8, "RealIntegrand_j1": 8, "theIntegrand": 8,
+}
+
+HESTON_EXPORTS = [name for name in ARITY if not name.startswith("BS")]
+
+LIBRARY_PATH = os.environ.get("EUROCALL_LIBRARY") or eurocall.library_path()
+
+
+class _Library:
+    def __init__(self, path):
+        self._handle = ctypes.CDLL(path)
+
+    def has(self, name):
+        return hasattr(self._handle, name)
+
+    def __getattr__(self, name):
+        function = getattr(self._handle, name)
+        function.argtypes = [ctypes.c_double] * ARITY[name]
+        function.restype = ctypes.c_double
+        return function
+
+
+C = _Library(LIBRARY_PATH)
+
+
+def needs(*exports):
+    """Skip a test or class until the library defines every export it calls."""
+    missing = [name for name in exports if not C.has(name)]
+    return unittest.skipIf(missing, "the library does not export %s yet" % ", ".join(missing))
+
+
+needs_heston = needs(*HESTON_EXPORTS)
+
+
+def require(test, *exports):
+    """Skip the running test (or subtest) until the library defines the exports."""
+    missing = [name for name in exports if not C.has(name)]
+    if missing:
+        test.skipTest("the library does not export %s yet" % ", ".join(missing))
+
+
+def bits(value):
+    """The double's bit pattern: equal bits mean the same double, NaN payload and sign of zero included."""
+    return struct.pack("<d", value)
+
+
+class BitsMixin:
+    def assertSameDouble(self, actual, expected, msg=None):
+        self.assertIsInstance(actual, float, msg)
+        if bits(actual) != bits(expected) and not (math.isnan(actual) and math.isnan(expected)):
+            self.fail("%r != %r (%s)%s" % (actual, expected, actual.hex(), "" if msg is None else ": %s" % (msg,)))
