@@ -99,6 +99,25 @@ void BM_BSCall_Internal(benchmark::State& state) {
 }
 BENCHMARK(BM_BSCall_Internal);
 
+// Every reference row: the call at its implied volatility, and the volatility of its price.
+void BM_BSCall_Rows(benchmark::State& state) {
+  const std::vector<ReferencePrice>& rows = Rows();
+  for (auto _ : state) {
+    for (const ReferencePrice& q : rows) benchmark::DoNotOptimize(::BSCall(Opaque(q.S), q.K, q.T, q.r, q.impliedVol));
+  }
+  PerCall(state, static_cast<double>(rows.size()));
+}
+BENCHMARK(BM_BSCall_Rows);
+
+void BM_BSVol_Rows(benchmark::State& state) {
+  const std::vector<ReferencePrice>& rows = Rows();
+  for (auto _ : state) {
+    for (const ReferencePrice& q : rows) benchmark::DoNotOptimize(::BSVol(Opaque(q.S), q.K, q.T, q.r, q.price));
+  }
+  PerCall(state, static_cast<double>(rows.size()));
+}
+BENCHMARK(BM_BSVol_Rows);
+
 // The BSVol spread: strikes 70 to 130 by 10, maturities 0.1 to 5 years, each at the
 // price of a 25 % volatility, so the search runs its ordinary course on every row.
 struct VolCase {
@@ -248,6 +267,22 @@ void BM_theIntegrand_Spread(benchmark::State& state) {
   PerCall(state, static_cast<double>(PhiSpread().size()));
 }
 BENCHMARK(BM_theIntegrand_Spread);
+
+// Every reference row's parameters at its own x, over the same phi spread.
+void BM_theIntegrand_Rows(benchmark::State& state) {
+  const std::vector<ReferencePrice>& rows = Rows();
+  std::vector<double> xs;
+  for (const ReferencePrice& q : rows) xs.push_back(std::log((std::exp(q.T * q.r) * q.S) / q.K));
+  for (auto _ : state) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const ReferencePrice& q = rows[i];
+      for (double phi : PhiSpread())
+        benchmark::DoNotOptimize(::theIntegrand(xs[i], q.T, q.v0, q.theta, q.kappa, q.sigma, q.rho, Opaque(phi)));
+    }
+  }
+  PerCall(state, static_cast<double>(rows.size() * PhiSpread().size()));
+}
+BENCHMARK(BM_theIntegrand_Rows);
 
 void BM_RealIntegrand_j1_Spread(benchmark::State& state) {
   for (auto _ : state) {
