@@ -6,13 +6,11 @@
 // the same calls must also produce no sanitizer report.
 #include <dlfcn.h>
 
-#include <cfloat>
 #include <cmath>
-#include <limits>
 
 #include <gtest/gtest.h>
 
-#include "support/ResultClasses.h"
+#include "support/ExportContract.h"
 #include "support/Ulps.h"
 
 namespace eurocall {
@@ -20,35 +18,9 @@ namespace {
 
 using testing::ClassViolation;
 using testing::ExportSignature;
+using testing::kBadValues;
 using testing::kExportSignatures;
 using testing::Show;
-
-constexpr double kBadValues[] = {
-    std::numeric_limits<double>::quiet_NaN(),
-    std::numeric_limits<double>::infinity(),
-    -std::numeric_limits<double>::infinity(),
-    0.0,
-    -0.0,
-    -1.0,
-    1e-300,
-    5e-324,  // smallest subnormal
-    1e300,
-    DBL_MAX,
-};
-
-// Realistic requests, one per export in ordinal order; theta differs from v0 so that the
-// two stay distinguishable in the integrands' argument lists.
-constexpr double kRequests[9][9] = {
-    {100, 100, 1, 0.05, 0.2},                           // BSCall
-    {100, 100, 1, 0.05, 10.450583572185558},            // BSVol of BSCall at 0.2
-    {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7},    // HestonCall_exact
-    {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7},    // HestonCall_fast
-    {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7},    // HestonVol_exact
-    {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7},    // HestonVol_fast
-    {0.05, 1, 0.05, 0.04, 1.5, 0.3, -0.7, 1.0},         // RealIntegrand_j0 (theta, v0)
-    {0.05, 1, 0.05, 0.04, 1.5, 0.3, -0.7, 1.0},         // RealIntegrand_j1 (theta, v0)
-    {0.05, 1, 0.04, 0.05, 1.5, 0.3, -0.7, 1.0},         // theIntegrand (v0, theta)
-};
 
 using Fn5 = double (*)(double, double, double, double, double);
 using Fn8 = double (*)(double, double, double, double, double, double, double, double);
@@ -70,17 +42,17 @@ TEST(BadInputMatrix, EveryExportReturnsItsDocumentedClassForEveryBadArgument) {
     const ExportSignature& sig = kExportSignatures[e];
     void* fn = dlsym(lib, sig.name);
     ASSERT_NE(fn, nullptr) << sig.name;
-    void* priceFn = sig.priceExport ? dlsym(lib, sig.priceExport) : nullptr;
-    ASSERT_TRUE(!sig.priceExport || priceFn) << sig.priceExport;
+    void* priceFn = sig.priceExport >= 0 ? dlsym(lib, kExportSignatures[sig.priceExport].name) : nullptr;
+    ASSERT_TRUE(sig.priceExport < 0 || priceFn);
 
     // The realistic request itself must be an ordinary result, or the matrix tests nothing.
-    const double base = Call(fn, sig.arity, kRequests[e]);
+    const double base = Call(fn, sig.arity, sig.request);
     EXPECT_TRUE(std::isfinite(base) && base != 0.0) << sig.name << " of the request gives " << Show(base);
 
     for (int position = 0; position < sig.arity; ++position) {
       for (double bad : kBadValues) {
         double args[9];
-        for (int i = 0; i < sig.arity; ++i) args[i] = kRequests[e][i];
+        for (int i = 0; i < sig.arity; ++i) args[i] = sig.request[i];
         args[position] = bad;
         const double result = Call(fn, sig.arity, args);
         const double price = priceFn ? Call(priceFn, sig.arity, args) : 0.0;

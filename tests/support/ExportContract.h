@@ -1,11 +1,14 @@
-#ifndef EUROCALL_TESTS_SUPPORT_RESULTCLASSES_H
-#define EUROCALL_TESTS_SUPPORT_RESULTCLASSES_H
+#ifndef EUROCALL_TESTS_SUPPORT_EXPORTCONTRACT_H
+#define EUROCALL_TESTS_SUPPORT_EXPORTCONTRACT_H
 
-// What each export may return whatever its arguments, as the public header and the
-// README's notes on edge cases promise: a price, a volatility or a sentinel, an
-// integrand value. Shared by the bad-input matrix and the exports fuzzer, so that both
-// hold the library to the same promises. Plain C++, no test framework.
+// The nine exports as a host sees them, and what each may return whatever its
+// arguments, as the public header and the README's notes on edge cases promise: a
+// price, a volatility or a sentinel, an integrand value. Shared by the bad-input matrix
+// and the exports fuzzer, so that both hold the library to the same promises. Plain
+// C++, no test framework.
+#include <cfloat>
 #include <cmath>
+#include <limits>
 
 namespace eurocall::testing {
 
@@ -15,27 +18,44 @@ enum class ResultClass {
   HestonPriceFast,    // never below 0 (NaN stays NaN)
   HestonPriceExact,   // never below max(S - K e^(-rT), 0); NaN only where that bound is NaN
   HestonVol,          // 999 or a volatility in [0.001, 2], never 0 or NaN; 2 for a NaN price
-  Integrand,          // any double
+  Integrand,          // any double; +0 while the thread's error indicator is set (theIntegrand)
 };
 
 struct ExportSignature {
   const char* name;
   int arity;
   ResultClass resultClass;
-  const char* priceExport;  // for a Heston volatility: the price it inverts
+  int priceExport;     // for a Heston volatility: ordinal - 1 of the price it inverts
+  double request[9];   // a realistic request, in the export's own argument order
 };
 
-// The nine exports in ordinal order.
+// The nine exports in ordinal order. In the requests theta differs from v0 so that the
+// two stay distinguishable in the integrands' argument lists.
 inline constexpr ExportSignature kExportSignatures[9] = {
-    {"BSCall", 5, ResultClass::BlackScholesPrice, nullptr},
-    {"BSVol", 5, ResultClass::BlackScholesVol, nullptr},
-    {"HestonCall_exact", 9, ResultClass::HestonPriceExact, nullptr},
-    {"HestonCall_fast", 9, ResultClass::HestonPriceFast, nullptr},
-    {"HestonVol_exact", 9, ResultClass::HestonVol, "HestonCall_exact"},
-    {"HestonVol_fast", 9, ResultClass::HestonVol, "HestonCall_fast"},
-    {"RealIntegrand_j0", 8, ResultClass::Integrand, nullptr},
-    {"RealIntegrand_j1", 8, ResultClass::Integrand, nullptr},
-    {"theIntegrand", 8, ResultClass::Integrand, nullptr},
+    {"BSCall", 5, ResultClass::BlackScholesPrice, -1, {100, 100, 1, 0.05, 0.2}},
+    {"BSVol", 5, ResultClass::BlackScholesVol, -1, {100, 100, 1, 0.05, 10.450583572185558}},  // BSCall at 0.2
+    {"HestonCall_exact", 9, ResultClass::HestonPriceExact, -1, {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7}},
+    {"HestonCall_fast", 9, ResultClass::HestonPriceFast, -1, {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7}},
+    {"HestonVol_exact", 9, ResultClass::HestonVol, 2, {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7}},
+    {"HestonVol_fast", 9, ResultClass::HestonVol, 3, {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7}},
+    {"RealIntegrand_j0", 8, ResultClass::Integrand, -1, {0.05, 1, 0.05, 0.04, 1.5, 0.3, -0.7, 1.0}},  // theta, v0
+    {"RealIntegrand_j1", 8, ResultClass::Integrand, -1, {0.05, 1, 0.05, 0.04, 1.5, 0.3, -0.7, 1.0}},  // theta, v0
+    {"theIntegrand", 8, ResultClass::Integrand, -1, {0.05, 1, 0.04, 0.05, 1.5, 0.3, -0.7, 1.0}},      // v0, theta
+};
+
+// Values a host passes by mistake: NaN, infinities, signed zeros, a negative, a tiny
+// normal, the smallest subnormal, and huge magnitudes.
+inline constexpr double kBadValues[10] = {
+    std::numeric_limits<double>::quiet_NaN(),
+    std::numeric_limits<double>::infinity(),
+    -std::numeric_limits<double>::infinity(),
+    0.0,
+    -0.0,
+    -1.0,
+    1e-300,
+    5e-324,
+    1e300,
+    DBL_MAX,
 };
 
 inline bool IsPositiveZero(double v) { return v == 0.0 && !std::signbit(v); }
