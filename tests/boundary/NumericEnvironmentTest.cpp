@@ -95,6 +95,7 @@ struct FloatState {
   int traps;
   int rounding;
   unsigned mxcsr = 0;
+  unsigned short x87Control = 0;
 };
 
 FloatState ReadState() {
@@ -105,6 +106,9 @@ FloatState ReadState() {
   s.rounding = std::fegetround();
 #if defined(__x86_64__) || defined(__i386__)
   s.mxcsr = _mm_getcsr();
+  // The x87 unit keeps its own rounding mode, precision and masks; the host's must survive
+  // even where the library does not use the unit.
+  __asm__ __volatile__("fnstcw %0" : "=m"(s.x87Control));
 #endif
   return s;
 }
@@ -128,6 +132,12 @@ TEST(NumericEnvironment, HostStateNeitherLeaksInNorIsDisturbed) {
     std::fesetround(FE_UPWARD);
 #if defined(__x86_64__) || defined(__i386__)
     _mm_setcsr(_mm_getcsr() | 0x8040);  // FTZ and DAZ
+    // x87 precision cut to a 24-bit significand: any double maths done on the x87 unit
+    // would come out different.
+    unsigned short control;
+    __asm__ __volatile__("fnstcw %0" : "=m"(control));
+    control = static_cast<unsigned short>(control & ~0x0300);
+    __asm__ __volatile__("fldcw %0" : : "m"(control));
 #endif
     std::feraiseexcept(FE_INEXACT | FE_UNDERFLOW);  // pending flags the host owns
     before = ReadState();
@@ -145,6 +155,14 @@ TEST(NumericEnvironment, HostStateNeitherLeaksInNorIsDisturbed) {
   EXPECT_EQ(after.traps, before.traps);
   EXPECT_EQ(after.rounding, FE_UPWARD);
   EXPECT_EQ(after.mxcsr, before.mxcsr);
+  EXPECT_EQ(after.x87Control, before.x87Control);
+#if defined(__x86_64__) || defined(__i386__)
+  // The host's setup reached both units: x87 rounding upward, single precision, three
+  // exceptions unmasked.
+  EXPECT_EQ(before.x87Control & 0x0C00, 0x0800);
+  EXPECT_EQ(before.x87Control & 0x0300, 0);
+  EXPECT_EQ(before.x87Control & (0x01 | 0x04 | 0x08), 0);
+#endif
   EXPECT_EQ(std::memcmp(&after.env, &before.env, sizeof before.env), 0);
   dlclose(handle);
 }

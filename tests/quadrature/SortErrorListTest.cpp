@@ -1,5 +1,6 @@
 // SortErrorList: the start of the list, the three tie rules, an interval that rises to
-// the top, and the kept length once more than half the subintervals are used.
+// the top, the kept length once more than half the subintervals are used, and a
+// bisected interval left just beyond a kept front that has shrunk.
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -102,6 +103,52 @@ TEST(SortErrorList, KeepsOnlyPositionsUpTo502MinusLast) {
     EXPECT_EQ(target, 1) << c.what;
     EXPECT_EQ(targetPos, 0) << c.what;
     EXPECT_TRUE(BitExact(targetError, 999.0)) << c.what;
+  }
+}
+
+TEST(SortErrorList, BisectedIntervalJustBeyondAShrunkFront) {
+  // The integrator's scan for a large subinterval can pick the last kept position, 203
+  // at last = 299 (keep 502 - 299); at last = 300 the front ends at 202, one short of
+  // the bisected interval. Intervals 0..499 sit at positions 0..499 with errors
+  // 1000 - i; interval 203 was bisected at position 203, interval 300 is new (0.5).
+  // The bisected interval first rises past strictly smaller predecessors; standing
+  // below position 201 (the front's end but one) after that, it is written at 201 and
+  // the new interval at 202, and the target returned is whatever the returned
+  // position holds.
+  struct Case {
+    const char* what;
+    double bisected;
+    int at201, at202, at203;  // intervals at positions 201, 202, 203 afterwards
+    int targetOut, targetPosOut;
+  };
+  const Case cases[] = {
+      // 0.75 is below 798 (interval 202): no move; position 203 still holds 203.
+      {"stays beyond the front", 0.75, 203, 300, 203, 203, 203},
+      // 798.5 rises past 798 (interval 202 moves down to 203), not past 799.
+      {"rises to the front's end", 798.5, 203, 300, 202, 300, 202},
+  };
+  for (const Case& c : cases) {
+    double errors[500];
+    int order[500];
+    for (int i = 0; i < 500; ++i) {
+      errors[i] = 1000.0 - i;
+      order[i] = i;
+    }
+    errors[203] = c.bisected;
+    errors[300] = 0.5;
+    int target = 203;
+    int targetPos = 203;
+    double targetError = 0.0;
+    SortErrorList(kLimit, 300, target, targetError, errors, order, targetPos);
+
+    for (int pos = 0; pos <= 200; ++pos) ASSERT_EQ(order[pos], pos) << c.what << " at " << pos;
+    EXPECT_EQ(order[201], c.at201) << c.what;
+    EXPECT_EQ(order[202], c.at202) << c.what;
+    EXPECT_EQ(order[203], c.at203) << c.what;
+    for (int pos = 204; pos < 500; ++pos) ASSERT_EQ(order[pos], pos) << c.what << ": wrote position " << pos;
+    EXPECT_EQ(target, c.targetOut) << c.what;
+    EXPECT_EQ(targetPos, c.targetPosOut) << c.what;
+    EXPECT_TRUE(BitExact(targetError, errors[c.targetOut])) << c.what;
   }
 }
 
