@@ -16,7 +16,7 @@ mkdir -p "$findings"
 # Each target with the longest input its decoder reads: nine arguments of 9 bytes, four
 # integrand terms, a long sequence, 499 bisections. Inputs that long from the start
 # (-len_control=0), so that the subinterval limit and the kept-length cut are reached.
-for spec in fuzz_exports:96 fuzz_integrate:128 fuzz_extrapolate:2048 fuzz_sort_error_list:4096; do
+for spec in fuzz_exports:96 fuzz_integrate:128 fuzz_extrapolate:2048 fuzz_sort_error_list:4096 fuzz_csv:4096; do
   target="${spec%%:*}"
   echo "::: fuzzing $target for ${seconds} s"
   mkdir -p "$work/$target"
