@@ -87,6 +87,18 @@ double ProbeIntegrand(double x) {
   return i == p.impulseCall ? p.impulseValue : 0.0;
 }
 
+// The nodes and Kronrod weights read from their 17-digit texts.
+struct RuleTables {
+  double node[8];
+  double weight[8];
+  RuleTables() {
+    for (int i = 0; i < 8; ++i) {
+      node[i] = Parse(kNodeText[i]);
+      weight[i] = Parse(kKronrodText[i]);
+    }
+  }
+};
+
 // Points t at which the rule over [a, b] samples, in call order: the centre, then for
 // each node the left and the right point.
 void SamplePoints(double a, double b, const double node[8], double t[15]) {
@@ -166,12 +178,9 @@ TEST(Kronrod15Transformed, EachSampleCarriesItsKronrodWeight) {
   // One non-zero value v at a single sample t: the transformed value is y = (v / t) / t,
   // so K = y w and the result is (y w) h with h = 0.5; choosing v = t * t makes y = 1 up
   // to an ulp, so that a weight one ulp off changes the result.
-  double node[8];
-  double weight[8];
-  for (int i = 0; i < 8; ++i) {
-    node[i] = Parse(kNodeText[i]);
-    weight[i] = Parse(kKronrodText[i]);
-  }
+  const RuleTables tables;
+  const double* node = tables.node;
+  const double* weight = tables.weight;
   double t[15];
   SamplePoints(0.0, 1.0, node, t);
   for (int call = 0; call < 15; ++call) {
@@ -241,12 +250,9 @@ TEST(Kronrod15Transformed, ErrorIsTheRescaledGaussRemainder) {
   // p(u) = ((1 + u)/2)^14, p^(14) = 14!/2^14; so |K - G| h = (7!)^4 / (15 (14!)^2).
   // The deviation integral is the Kronrod rule on |t^14 - 1/15|, the error
   // dev * min(1, (200 |K - G| h / dev)^1.5), here far above the floor.
-  double node[8];
-  double weight[8];
-  for (int i = 0; i < 8; ++i) {
-    node[i] = Parse(kNodeText[i]);
-    weight[i] = Parse(kKronrodText[i]);
-  }
+  const RuleTables tables;
+  const double* node = tables.node;
+  const double* weight = tables.weight;
   double t[15];
   SamplePoints(0.0, 1.0, node, t);
   double dev = weight[7] * std::fabs(std::pow(t[0], 14) - 1.0 / 15);

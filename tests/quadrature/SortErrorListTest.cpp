@@ -11,6 +11,19 @@
 namespace eurocall {
 namespace {
 
+// Intervals 0..499 at positions 0..499 with errors 1000 - i: a list in order, as a
+// driver far into its run leaves it.
+struct DescendingList {
+  double errors[500];
+  int order[500];
+  DescendingList() {
+    for (int i = 0; i < 500; ++i) {
+      errors[i] = 1000.0 - i;
+      order[i] = i;
+    }
+  }
+};
+
 using testing::BitExact;
 
 constexpr int kLimit = 499;
@@ -73,12 +86,9 @@ TEST(SortErrorList, KeepsOnlyPositionsUpTo502MinusLast) {
       {"both below the kept front", 500.5, 0.5, 201, 202},
   };
   for (const Case& c : cases) {
-    double errors[500];
-    int order[500];
-    for (int i = 0; i < 500; ++i) {
-      errors[i] = 1000.0 - i;
-      order[i] = i;
-    }
+    DescendingList list;
+    double* errors = list.errors;
+    int* order = list.order;
     errors[0] = c.bisected;
     errors[300] = c.added;
     int target = 0;
@@ -128,12 +138,9 @@ TEST(SortErrorList, BisectedIntervalJustBeyondAShrunkFront) {
       {"rises to the front's end", 798.5, 203, 300, 202, 300, 202},
   };
   for (const Case& c : cases) {
-    double errors[500];
-    int order[500];
-    for (int i = 0; i < 500; ++i) {
-      errors[i] = 1000.0 - i;
-      order[i] = i;
-    }
+    DescendingList list;
+    double* errors = list.errors;
+    int* order = list.order;
     errors[203] = c.bisected;
     errors[300] = 0.5;
     int target = 203;
