@@ -8,7 +8,7 @@ Everything else is in pyproject.toml.
 import glob
 import os
 
-from setuptools import setup
+from setuptools import Distribution, setup
 
 try:
     from setuptools.command.bdist_wheel import bdist_wheel
@@ -26,17 +26,18 @@ def carries_library():
     return any(glob.glob(os.path.join(PACKAGE, pattern)) for pattern in LIBRARY_PATTERNS)
 
 
-commands = {}
+options = {}
 if bdist_wheel is not None and carries_library():
-    class PlatformWheel(bdist_wheel):
-        def finalize_options(self):
-            super().finalize_options()
-            self.root_is_pure = False
+    class PlatformDistribution(Distribution):
+        # Installs into the platform's library tree, as a package with compiled parts does.
+        def has_ext_modules(self):
+            return True
 
+    class PlatformWheel(bdist_wheel):
         def get_tag(self):
             platform = super().get_tag()[2]
             return "py3", "none", platform
 
-    commands["bdist_wheel"] = PlatformWheel
+    options = dict(distclass=PlatformDistribution, cmdclass={"bdist_wheel": PlatformWheel})
 
-setup(cmdclass=commands)
+setup(**options)
