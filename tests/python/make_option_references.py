@@ -50,6 +50,8 @@ HESTON = [
     ("call", 100, 110, 0.5, 0.01, 0.03, 0.09, 0.04, 2, 0.6, 0.3),
     ("put", 100, 80, 2, 0.03, 0.01, 0.04, 0.06, 1, 0.5, -0.5),
     ("call", 100, 90, 0.5, 0, 0, 0.01, 0.09, 0.5, 1, -0.9),
+    # v0 = 0: the variance starts at its lower bound (one-sided differences in the package)
+    ("call", 100, 105, 0.25, 0.02, 0, 0, 0.05, 3, 0.4, -0.6),
     # sigma = 0: deterministic variance
     ("call", 100, 100, 1, 0.05, 0, 0.04, 0.04, 1.5, 0, -0.7),
     ("put", 100, 95, 0.75, 0.03, 0.02, 0.09, 0.04, 2, 0, 0.5),
@@ -88,9 +90,9 @@ def heston_price(kind, S, K, T, r, q, v0, theta, kappa, sigma, rho):
     return call - S * mp.exp(-q * T) + K * mp.exp(-r * T)
 
 
-def central(f, x, h):
-    """First and second derivative of f at x, five-point stencils."""
-    f2, f1, f0, g1, g2 = (f(x + k * h) for k in (-2, -1, 0, 1, 2))
+def central(f, x, h, f0):
+    """First and second derivative of f at x (where f is f0), five-point stencils."""
+    f2, f1, g1, g2 = (f(x + k * h) for k in (-2, -1, 1, 2))
     return (f2 - 8 * f1 + 8 * g1 - g2) / (12 * h), (-f2 + 16 * f1 - 30 * f0 + 16 * g1 - g2) / (12 * h * h)
 
 
@@ -102,17 +104,21 @@ def heston_rows(kind, S, K, T, r, q, v0, theta, kappa, sigma, rho):
         def price(S=S, T=T, r=r, v0=v0, theta=theta):
             return heston_price(kind, S, K, T, r, q, v0, theta, *model)
 
+        # The price is analytic in v0 and theta, so the stencils may reach below 0 where
+        # v0 is 0: the characteristic function continues there, as the one-sided
+        # derivative does.
         step = mp.mpf("1e-4")
-        delta, gamma = central(lambda s: price(S=s), S, step * S)
+        centre = price()
+        delta, gamma = central(lambda s: price(S=s), S, step * S, centre)
         variance = max(v0, theta)
         return {
-            "price": price(),
+            "price": centre,
             "delta": delta,
             "gamma": gamma,
-            "vega_v0": central(lambda v: price(v0=v), v0, step * variance)[0],
-            "vega_parallel": central(lambda d: price(v0=v0 + d, theta=theta + d), 0, step * variance)[0],
-            "theta": -central(lambda t: price(T=t), T, step * T)[0],
-            "rho": central(lambda x: price(r=x), r, step)[0],
+            "vega_v0": central(lambda v: price(v0=v), v0, step * variance, centre)[0],
+            "vega_parallel": central(lambda d: price(v0=v0 + d, theta=theta + d), 0, step * variance, centre)[0],
+            "theta": -central(lambda t: price(T=t), T, step * T, centre)[0],
+            "rho": central(lambda x: price(r=x), r, step, centre)[0],
         }
 
 
