@@ -131,8 +131,14 @@ class Batch:
         return {key: self.result(column, name) for key, column in columns.items()}
 
 
+_PLAIN = (float, int)
+
+
 def gather(names, values):
     """A Batch of the arguments `values`, named `names` (in that order)."""
+    if all(type(v) in _PLAIN for v in values):
+        # The common scalar call, without looking further.
+        return Batch({n: array.array("d", (float(v),)) for n, v in zip(names, values)}, 1, "scalar")
     for name, value in zip(names, values):
         if _is_frame(value):
             hint = " (frame.T is the transpose, not the column T)" if name == "T" else ""

@@ -14,6 +14,8 @@ per-thread state, its maths error indicator, which once set makes the Heston int
 0 for the rest of that thread's life, could tell threads apart; each call here starts
 threads of its own, so none inherits one set by earlier calls.)
 """
+import array
+
 from . import raw
 
 METHODS = ("exact", "fast")
@@ -24,8 +26,7 @@ def _fill(kernel, columns, out, workers):
     n = len(out)
     rows = list(zip(*[c.tolist() for c in columns]))
     if workers == 1 or n < 2:
-        for i, row in enumerate(rows):
-            out[i] = kernel(*row)
+        out[:] = array.array("d", [kernel(*row) for row in rows])
         return
     from concurrent.futures import ThreadPoolExecutor
 
@@ -36,9 +37,7 @@ def _fill(kernel, columns, out, workers):
 
     def chunk(i):
         lo, hi = bounds[i], bounds[i + 1]
-        values = [kernel(*row) for row in rows[lo:hi]]
-        for k, value in enumerate(values):
-            out[lo + k] = value
+        out[lo:hi] = array.array("d", [kernel(*row) for row in rows[lo:hi]])
 
     with ThreadPoolExecutor(max_workers=workers) as pool:
         list(pool.map(chunk, range(count)))

@@ -135,14 +135,22 @@ def domain_flags(columns, names, greeks=False, volatility=False):
     columns maps each name to a sequence of floats, all of one length.
     """
     kind = VolatilityDomainError if volatility else DomainError
+    numpy = sys.modules.get("numpy")
     flagged = {}
     for name in names:
         narrower = greeks and _GREEK_DOMAIN.get(name)
         inside, says = narrower or DOMAIN[name]
         domain = "the Greeks'" if narrower else "the model's"
-        for position, value in enumerate(columns[name]):
-            if position not in flagged and not inside(value):
-                flagged[position] = Flag(position, kind, value, argument=name, detail=says, domain=domain)
+        column = columns[name]
+        if numpy is not None and len(column) > 1:
+            # The same tests on the whole column at once.
+            outside = numpy.flatnonzero(~inside(numpy.frombuffer(column, dtype=numpy.float64))).tolist()
+        else:
+            outside = [p for p, value in enumerate(column) if not inside(value)]
+        for position in outside:
+            if position not in flagged:
+                flagged[position] = Flag(position, kind, column[position], argument=name, detail=says,
+                                         domain=domain)
     return [flagged[p] for p in sorted(flagged)]
 
 

@@ -96,22 +96,26 @@ _VOLATILITY_CASES = """
     sees ("warn", the default: NaN and one warning; "nan"; "raise": a VolatilityError
     naming the case; "raw": the library's number as it is):
 
-    ============  =====  ==========================================================
-    case          value  when
-    ============  =====  ==========================================================
-    rejected      0      BSVol only: a price within 1e-15 of max(S' - K e^(-rT), 0),
-                         above S', or in the money and not above S' - K e^(-rT)
-    not enclosed  2      the price lies below BSCall at 0.001 or above BSCall at 2
-                         (checked with BSCall at both ends: a genuine 2 is kept)
-    no convergence 999   the search passed its cap (100 iterations; 200 for
-                         HestonVol_exact)
-    unresolved    v      BSCall(S', K, T, r, v) - BSCall(S', K, T, r, 0.001) <= 1e-12 S':
-                         no volatility in the bracket tells the price from the one at
-                         the lower end (a far out-of-the-money price of 1e-8 the exact
-                         Heston integral gives as 0, a price of a few 1e-12)
-    outside       -      an argument outside the model's domain (price < 0, S <= 0, a
-    the domain           NaN, ...); the element never reaches the library
-    ============  =====  ==========================================================
+    ==============  =====  ======================================================
+    case            value  when
+    ==============  =====  ======================================================
+    rejected        0      BSVol only: a call price within 1e-15 of
+                           max(S' - K e^(-rT), 0), above S', or in the money and
+                           not above S' - K e^(-rT)
+    not enclosed    2      the price lies below BSCall at 0.001 or above BSCall
+                           at 2 (checked with BSCall at both ends: a genuine 2 is
+                           kept)
+    no convergence  999    the search passed its cap (100 iterations; 200 for
+                           HestonVol_exact)
+    unresolved      v      BSCall(S', K, T, r, v) - BSCall(S', K, T, r, 0.001)
+                           <= 1e-12 S': no volatility in the bracket tells the
+                           price from the one at its lower end (a far
+                           out-of-the-money price of 1e-8 that the exact Heston
+                           integral gives as 0, a price of a few 1e-12)
+    outside the     -      an argument outside the model's domain (price < 0,
+    domain                 S <= 0, a NaN, ...): the element never reaches the
+                           library (a VolatilityDomainError)
+    ==============  =====  ======================================================
 """
 
 

@@ -60,7 +60,10 @@ def is_put(name, value):
 
 
 def forward_spot(S, T, q):
-    """S e^(-qT), element by element; S itself where q is 0."""
+    """S e^(-qT), element by element; S itself where q is 0 (the column S itself where
+    every q is: read it, do not write it)."""
+    if not any(q):
+        return S
     return array.array("d", [s if y == 0.0 else s * math.exp(-(t * y)) for s, t, y in zip(S, T, q)])
 
 
