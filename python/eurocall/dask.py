@@ -7,10 +7,10 @@ DataFrame for the Greeks) on the frame's index, or a Dask array of the broadcast
 Computing it runs the package's own function on every partition (or block) where the
 partition lies, so every element is the local call's, bit for bit.
 
-    >>> import eurocall.dask
-    >>> prices = eurocall.dask.heston_call(S=frame.S, K=frame.K, T=frame.T, r=0.05, v0=0.04,
-    ...                                    theta=0.04, kappa=1.5, sigma=0.3, rho=-0.7)
-    >>> prices.compute()
+    import eurocall.dask
+    prices = eurocall.dask.heston_call(S=frame.S, K=frame.K, T=frame["T"], r=0.05, v0=0.04,
+                                       theta=0.04, kappa=1.5, sigma=0.3, rho=-0.7)
+    prices.compute()
 
 The workers import eurocall and load the library by the same lookup order as the client
 (EUROCALL_LIBRARY, next to the package, the build tree, the system loader); on a
@@ -65,7 +65,12 @@ def _frames():
 
 def _is_series(value):
     frames = sys.modules.get("dask.dataframe")
-    return frames is not None and isinstance(value, (frames.Series, frames.DataFrame))
+    return frames is not None and isinstance(value, frames.Series)
+
+
+def _is_frame(value):
+    frames = sys.modules.get("dask.dataframe")
+    return frames is not None and isinstance(value, frames.DataFrame)
 
 
 def _distribute(function, arguments):
@@ -74,6 +79,10 @@ def _distribute(function, arguments):
         inspect.signature(getattr(eurocall, function)).bind(**arguments)
     except TypeError as error:
         raise TypeError("eurocall.dask.%s: %s" % (function, error)) from None
+    for name, value in arguments.items():
+        if _is_frame(value):
+            raise TypeError("eurocall.dask.%s: %s is a Dask DataFrame; pass one of its columns, such as frame[%r]"
+                            % (function, name, name))
     collections = {k: v for k, v in arguments.items() if _is_series(v) or isinstance(v, _arrays.Array)}
     fixed = {k: v for k, v in arguments.items() if k not in collections}
     names = list(collections)

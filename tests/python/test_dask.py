@@ -107,6 +107,8 @@ class Frames(unittest.TestCase):
             (lambda: eurocall_dask.bs_call(S=100, K=self.distributed.K, T=1, r=0.05, sigma=0.2),
              TypeError, "eurocall.dask.bs_call: missing a required argument: 'vol'"),
             (lambda: eurocall_dask.bs_call(S=100, K=100, T=1, r=0.05, vol=0.2), TypeError, "no argument is a Dask"),
+            (lambda: eurocall_dask.bs_call(S=100, K=self.distributed, T=1, r=0.05, vol=0.2),
+             TypeError, "K is a Dask DataFrame"),
             (lambda: eurocall_dask.bs_call(S=100, K=self.distributed.K, T=numpy.ones(40), r=0.05, vol=0.2),
              TypeError, "T is a ndarray"),
         ]
