@@ -59,15 +59,13 @@ def _not_finite(export, greeks):
     return flags
 
 
-def _or_nan(function, count):
-    """function, with NaN for each of its count results where the arithmetic fails
-    (only with errors="raw", which lets T = 0, vol = 0 or S <= 0 through)."""
-    def guarded(*args):
-        try:
-            return function(*args)
-        except (ArithmeticError, ValueError):
-            return (math.nan,) * count
-    return guarded
+def _bs_greeks_or_nan(*row):
+    """_bs_greeks_one, or NaN where its arithmetic fails (only errors="raw" lets T = 0,
+    vol = 0 or S <= 0 through)."""
+    try:
+        return _bs_greeks_one(*row)
+    except (ArithmeticError, ValueError):
+        return (math.nan,) * len(BS_GREEKS)
 
 
 def bs_greeks(*, S, K, T, r, vol, q=0.0, kind="call", errors="warn"):
@@ -78,14 +76,15 @@ def bs_greeks(*, S, K, T, r, vol, q=0.0, kind="call", errors="warn"):
     of floats, lists or arrays as the arguments are, or a DataFrame with those columns
     on the index of pandas Series. Units in the module's head (vega per unit of vol,
     theta per year, rho per unit of r). The Greeks need T > 0 and vol > 0; elsewhere
-    they are flagged as outside the domain. Accuracy: within a few units in the last
-    place of the closed forms (1e-13 relative, measured against 40-digit derivatives).
+    they are flagged as outside the domain. Accuracy: within 5e-16 of each Greek's
+    scale (1 for delta, 1/(S vol sqrt(T)) for gamma, S sqrt(T) for vega, S vol/sqrt(T)
+    for theta, S T for rho), measured against 40-digit derivatives of the closed forms.
     """
     is_put = _quotes.is_put("kind", kind)
 
     def compute(c, n, check, workers):
         rows = zip(*[c[k] for k in ("S", "K", "T", "r", "vol", "q", "kind")])
-        values = [_or_nan(_bs_greeks_one, len(BS_GREEKS))(*row) for row in rows]
+        values = [_bs_greeks_or_nan(*row) for row in rows]
         greeks = {name: _columns.doubles(v[i] for v in values) for i, name in enumerate(BS_GREEKS)}
         return greeks, _not_finite("Black-Scholes", greeks) if check else []
 
@@ -101,16 +100,20 @@ def bs_greeks(*, S, K, T, r, vol, q=0.0, kind="call", errors="warn"):
 # the step stay large against the exact price's noise: its adaptive tail decides its
 # subdivisions afresh for every input, and the price jumps by up to about 1e-8 where a
 # decision changes (1e-12 is typical); a step of 2 % of the scale keeps a jump's share
-# of a first derivative below about 1e-6 of its size, and the stencil's own error below
-# 1e-9 for ordinary parameters.
+# of a first derivative below about 1e-6 of its size, and the stencil's own error near
+# 1e-8 of the Greek's scale.
 _STEP = 0.02
+# Where v0 (or theta, for the parallel shift) lies within two steps of 0, the stencil
+# looks forward only; its error term is six times the central one's and the price bends
+# faster near a variance of 0, so it steps a quarter as far (measured: the error falls
+# from 5e-6 to 2e-8 of the vega's scale at v0 = 0).
+_FORWARD_STEP = _STEP / 4
 # The spread's bounds: the stencil on S stays inside S > 0, and a price without variance
 # (v0 = theta = 0) still gets a step.
 _SPREAD_MIN, _SPREAD_MAX = 1e-3, 1.0
 _VARIANCE_MIN = 1e-4
-# Weights on f(x + k h), k = -2, -1, 1, 2 (central) or 1..4 with f(x) (forward, where
-# the variance lies within two steps of 0), all over 12 h; the second derivative's
-# central weights on k = -2, -1, 0, 1, 2 over 12 h^2.
+# Weights on f(x + k h), k = -2, -1, 1, 2 (central) or 0..4 (forward), all over 12 h;
+# the second derivative's central weights on k = -2..2 over 12 h^2.
 _CENTRAL = ((-2, 1.0), (-1, -8.0), (1, 8.0), (2, -1.0))
 _FORWARD = ((0, -25.0), (1, 48.0), (2, -36.0), (3, 16.0), (4, -3.0))
 _SECOND = ((-2, -1.0), (-1, 16.0), (0, -30.0), (1, 16.0), (2, -1.0))
@@ -118,37 +121,48 @@ _SECOND = ((-2, -1.0), (-1, 16.0), (0, -30.0), (1, 16.0), (2, -1.0))
 _HESTON = ("S", "K", "T", "r", "v0", "theta", "kappa", "sigma", "rho", "q")
 
 
-def _steps(row):
-    S, K, T, r, v0, theta = row[:6]
-    variance = max(v0, theta, _VARIANCE_MIN)
-    spread = min(max(math.sqrt(variance * T), _SPREAD_MIN), _SPREAD_MAX)
-    return {"S": _STEP * spread * S, "r": _STEP * spread / T, "T": _STEP * T, "v": _STEP * variance}
-
-
 def _stencil_rows(row):
-    """The bumped rows of one element: [(direction, k, row)], the unbumped row first."""
+    """The steps of one element by direction, its stencil's weights on the variances,
+    and its bumped rows [(direction, k, row)], the unbumped row first."""
     S, K, T, r, v0, theta, kappa, sigma, rho, q = row
-    h = _steps(row)
+    variance = max(v0, theta, _VARIANCE_MIN)
+    # The expected variance of the log price over [0, T]: theta T + (v0 - theta)(1 - e^(-kappa T))/kappa.
+    reverted = -math.expm1(-kappa * T) / kappa if kappa > 0 else T
+    spread = min(max(math.sqrt(max(theta * T + (v0 - theta) * reverted, 0.0)), _SPREAD_MIN), _SPREAD_MAX)
+    h = {"S": _STEP * spread * S, "r": _STEP * spread / T, "T": _STEP * T}
+    weights = {}
     rows = [("centre", 0, row)]
     for k, _ in _CENTRAL:
         rows.append(("S", k, (S + k * h["S"],) + row[1:]))
         rows.append(("T", k, row[:2] + (T + k * h["T"],) + row[3:]))
         rows.append(("r", k, row[:3] + (r + k * h["r"],) + row[4:]))
     for direction, lowest in (("v0", v0), ("parallel", min(v0, theta))):
-        ks = [k for k, _ in _CENTRAL] if lowest >= 2 * h["v"] else [1, 2, 3, 4]
-        for k in ks:
-            shift = k * h["v"]
-            bumped = (v0 + shift, theta + shift if direction == "parallel" else theta)
-            rows.append((direction, k, row[:4] + bumped + row[6:]))
-    return h, rows
+        central = lowest >= 2 * _STEP * variance
+        h[direction] = (_STEP if central else _FORWARD_STEP) * variance
+        weights[direction] = _CENTRAL if central else _FORWARD
+        for k, _ in weights[direction]:
+            if k != 0:
+                shift = k * h[direction]
+                bumped = (v0 + shift, theta + shift if direction == "parallel" else theta)
+                rows.append((direction, k, row[:4] + bumped + row[6:]))
+    return (h, weights), rows
 
 
 def _derivative(values, h, weights):
     return sum(w * values[k] for k, w in weights) / (12 * h)
 
 
-def _heston_greeks_one(h, values, put, row):
+def _stencil_or_none(row):
+    """_stencil_rows, or None where its arithmetic fails (T = 0 under errors="raw")."""
+    try:
+        return _stencil_rows(row)
+    except (ArithmeticError, ValueError):
+        return None
+
+
+def _heston_greeks_one(steps, values, put, row):
     """The Greeks of one element from its prices values[direction][k]."""
+    h, weights = steps
     S, K, T, r, v0, theta, kappa, sigma, rho, q = row
     centre = values["centre"][0]
     along_s = dict(values["S"])
@@ -162,8 +176,7 @@ def _heston_greeks_one(h, values, put, row):
     for direction, name in (("v0", "vega_v0"), ("parallel", "vega_parallel")):
         along = dict(values[direction])
         along[0] = centre
-        weights = _FORWARD if 4 in along else _CENTRAL
-        greeks[name] = _derivative(along, h["v"], weights)
+        greeks[name] = _derivative(along, h[direction], weights[direction])
     if put:
         discounted = K * math.exp(-(T * r))
         greeks["delta"] -= math.exp(-(T * q))
@@ -181,40 +194,42 @@ def heston_greeks(*, S, K, T, r, v0, theta, kappa, sigma, rho, q=0.0, kind="call
     "vega_parallel" (v0 and theta shifted together), "theta" (-dC/dT per year) and
     "rho". Method: five-point central differences of the library's price (method=
     "exact" or "fast") with steps of 2 % of the scale on which the price moves in each
-    direction: S and r by the log-price spread sqrt(max(v0, theta) T), the variances
-    by max(v0, theta), T by T itself; a forward stencil where v0 (or theta) lies within
-    two steps of 0. 21 prices per element, all in one vectorised call (workers=N
-    spreads them). The Greeks need T > 0.
+    direction: S and r by the spread of the log price (the square root of the expected
+    variance over [0, T], theta T + (v0 - theta)(1 - e^(-kappa T))/kappa), the
+    variances by max(v0, theta), T by T itself; where v0 (or theta) lies within two
+    steps of 0, a forward stencil with a quarter of the step. 21 prices per element,
+    all in one vectorised call (workers=N spreads them). The Greeks need T > 0.
 
-    Accuracy, measured against 30-digit differences of an independent Heston price:
-    within 1e-6 relative for delta, the vegas, theta and rho and 1e-5 for gamma on
-    ordinary parameters with method="exact"; where the price itself is poor (short
-    maturities with a high volatility of variance, method="fast"), the Greeks are as
-    poor as the prices' differences.
+    Accuracy, measured with method="exact" against 30-digit differences of an
+    independent Heston price on six options (calls and puts, with and without a
+    dividend, v0 = 0 among them; tests/python/option_references.csv), in each Greek's
+    scale (1 for delta, 1/(S s) for gamma, S T/s for the vegas, S s/T for theta, S T
+    for rho, s the spread): within 1e-8 (2e-8 for vega_parallel) and 1.3e-7 for gamma.
+    Where the price itself is poor (short maturities with a high volatility of
+    variance under method="fast"), the Greeks are as poor as the prices' differences.
     """
     check_choice("method", method, _elementwise.METHODS)
     is_put = _quotes.is_put("kind", kind)
 
     def compute(c, n, check, workers):
         elements = list(zip(*[c[k].tolist() for k in _HESTON]))
-        stencils = [_or_nan(_stencil_rows, 2)(row) for row in elements]
-        flat = [bumped for h, rows in stencils if rows == rows for _, _, bumped in rows]
+        stencils = [_stencil_or_none(row) for row in elements]
+        flat = [bumped for stencil in stencils if stencil for _, _, bumped in stencil[1]]
         columns = [_columns.doubles(column) for column in zip(*flat)] if flat else [_columns.doubles([])] * 10
         spot = _quotes.forward_spot(columns[0], columns[2], columns[9])
         prices = _columns.constant(0.0, len(flat))
         _elementwise.heston_call(method, spot, *columns[1:9], prices, workers)
-        greeks = {name: _columns.constant(0.0, n) for name in HESTON_GREEKS}
+        greeks = {name: _columns.nans(n) for name in HESTON_GREEKS}
         at = 0
-        for i, ((h, rows), row) in enumerate(zip(stencils, elements)):
-            if rows != rows:  # NaN: no stencil (T = 0 with errors="raw")
-                for name in HESTON_GREEKS:
-                    greeks[name][i] = math.nan
+        for i, (stencil, row) in enumerate(zip(stencils, elements)):
+            if stencil is None:
                 continue
+            steps, rows = stencil
             values = {}
             for direction, k, _ in rows:
                 values.setdefault(direction, {})[k] = prices[at]
                 at += 1
-            for name, value in _heston_greeks_one(h, values, c["kind"][i], row).items():
+            for name, value in _heston_greeks_one(steps, values, c["kind"][i], row).items():
                 greeks[name][i] = value
         return greeks, _not_finite("HestonCall_" + method, greeks) if check else []
 
