@@ -143,6 +143,7 @@ def gather(names, values):
         if _is_frame(value):
             hint = " (frame.T is the transpose, not the column T)" if name == "T" else ""
             raise TypeError("%s is a DataFrame; pass one of its columns, such as frame[%r]%s" % (name, name, hint))
+    values = [_pandas_array(n, v) for n, v in zip(names, values)]
     if any(_is_series(v) for v in values):
         return _gather_series(names, values)
     if any(_is_array(v) for v in values):
@@ -165,6 +166,19 @@ def gather(names, values):
     return Batch(columns, length, "list")
 
 
+def _pandas_array(name, value):
+    """A pandas array or Index (Series.values of a nullable column, frame.index) as a
+    float64 NumPy array, NA as NaN; anything else as it is."""
+    pandas = _pandas()
+    if pandas is None or not isinstance(value, (pandas.api.extensions.ExtensionArray, pandas.Index)):
+        return value
+    numpy = _numpy()
+    try:
+        return value.to_numpy(dtype=numpy.float64, na_value=numpy.nan)
+    except (TypeError, ValueError) as error:
+        raise TypeError("%s must hold numbers (%s)" % (name, error)) from None
+
+
 def _flat(numpy, values):
     return array.array("d", numpy.ascontiguousarray(values, dtype=numpy.float64).tobytes())
 
@@ -181,13 +195,6 @@ def _gather_arrays(names, values):
     return Batch(columns, int(numpy.prod(shape, dtype=numpy.int64)), "array", shape=shape)
 
 
-def _series_values(numpy, name, series):
-    try:
-        return series.to_numpy(dtype=numpy.float64, na_value=numpy.nan)
-    except (TypeError, ValueError) as error:
-        raise TypeError("%s must hold numbers (%s)" % (name, error)) from None
-
-
 def _gather_series(names, values):
     numpy = _numpy()
     index = None
@@ -197,7 +204,7 @@ def _gather_series(names, values):
     converted = []
     for name, value in zip(names, values):
         if _is_series(value):
-            column = _series_values(numpy, name, value if value.index.equals(index) else value.reindex(index))
+            column = _pandas_array(name, (value if value.index.equals(index) else value.reindex(index)).array)
         elif _is_array(value) or isinstance(value, (list, tuple)):
             column = numpy.asarray(value, dtype=numpy.float64)
             if column.shape != (len(index),):

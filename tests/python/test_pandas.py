@@ -111,6 +111,18 @@ class NullableColumns(PandasTestCase):
                          "bs_call: at index 'y', K = nan is outside the model's domain (K finite and > 0)")
 
 
+    def test_a_pandas_array_or_index_is_an_array(self):
+        # Series.array and .values of a nullable column are pandas arrays, not Series:
+        # they go as NumPy arrays do, NA as NaN.
+        strikes = pandas.array([90, None, 110], dtype="Int64")
+        expected = [C.BSCall(100, 90, 1, 0.05, 0.2), math.nan, C.BSCall(100, 110, 1, 0.05, 0.2)]
+        for value in (strikes, pandas.Series(strikes).values, pandas.Index([90.0, math.nan, 110.0])):
+            with self.subTest(type(value).__name__):
+                prices = eurocall.bs_call(K=value, vol=0.2, errors="nan", **MARKET)
+                self.assertIsInstance(prices, numpy.ndarray)
+                self.assertEqual([bits(v) for v in prices], [bits(v) for v in expected])
+
+
 class Tables(PandasTestCase):
     def test_greeks_of_series_are_a_frame_on_their_index(self):
         quotes = pandas.DataFrame({"K": [90.0, 110.0], "kind": ["put", "call"]}, index=["p", "c"])
