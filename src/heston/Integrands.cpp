@@ -14,10 +14,11 @@
 //   theIntegrand, |phi| <= 1e-300 or NaN  -> evaluated at +1e-300
 //   theIntegrand, ErrorIndicator() > 0    -> +0, nothing evaluated
 //
-// Accuracy: agree with the worked values of the tests to every digit given (10 and 11
-// significant digits); the mended roots give the complex-arithmetic value to 1e-13
-// relative where the bare roots gave NaN. Relative accuracy falls as phi -> 0 and for
-// small sigma (CharacteristicFunction.h).
+// Accuracy: against a 40-digit evaluation (mpmath) of the same closed form at 64
+// frequencies from 0.01 to 200 on five parameter sets (those of the reference prices,
+// and T = 0.1 and 5): relative error at most 1.4e-13 for phi in [1, 10], 4.9e-12 up to
+// phi = 200 and from 0.1, and 2.3e-10 at phi = 0.01 (T = 5), where |Im d| loses
+// accuracy (CharacteristicFunction.h); small sigma loses it the same way.
 #include <cmath>
 
 #include "heston/IntegrandLanes.h"
