@@ -25,6 +25,7 @@
 #include "heston/IntegrandLanes.h"
 #include "heston/IntegrandTerms.h"
 #include "heston/PanelSchedules.h"
+#include "heston/GaussLegendreRule.h"
 #include "heston/heston.h"
 
 namespace eurocall::bench {

@@ -159,14 +159,17 @@ void ExponentsFromZ(const Maths& m, const IntegrandTerms& t, const ZParts* z, co
   for (int l = 0; l < N; ++l) L[l] = m.Log(reR[l] * reR[l] + imR[l] * imR[l]);
   for (int l = 0; l < N; ++l) angle[l] = m.Atan2(imR[l], reR[l]);
 
+  // The terms as locals: growth and phase are the caller's arrays, and a store through
+  // them would otherwise make the compiler read t again for every lane.
+  const double k = t.k, T = t.T, invSigma2 = t.invSigma2;
   for (int l = 0; l < N; ++l) {
-    const double reC = t.k * (reA[l] * t.T - L[l]);
-    const double imC = t.k * (imA[l] * t.T - 2.0 * angle[l]);
+    const double reC = k * (reA[l] * T - L[l]);
+    const double imC = k * (imA[l] * T - 2.0 * angle[l]);
     // D v0 = A F (1/sigma^2) conj(Q) v0/|Q|^2, F = 1 - e^(-dT).
     const double reF = 1.0 - E[l] * c[l];
     const double imF = E[l] * sn[l];
-    const double reN = (reA[l] * reF - imA[l] * imF) * t.invSigma2;
-    const double imN = (reA[l] * imF + imA[l] * reF) * t.invSigma2;
+    const double reN = (reA[l] * reF - imA[l] * imF) * invSigma2;
+    const double imN = (reA[l] * imF + imA[l] * reF) * invSigma2;
     const double reDv = (reN * reQ[l] + imN * imQ[l]) * mQ[l];
     const double imDv = (imN * reQ[l] - reN * imQ[l]) * mQ[l];
     growth[l] = reC + reDv;

@@ -1,11 +1,8 @@
 // IntegratePanel: theIntegrand over one panel [a, b] by a single 16-point Gauss–Legendre
 // rule, 16 evaluations, no error estimate.
 //
-// Method: the nodes c -+ h t_i (c the midpoint, h the half width, t_i the positive
-// abscissae, innermost pair first, the lower node of a pair first); the 16 integrand
-// values taken side by side (TheIntegrandAt); then the pair of a node is summed before
-// its weight is applied, the weighted pairs are accumulated innermost first, and h
-// multiplies once at the end.
+// Method: the 16 nodes of the rule on [a, b] (GaussLegendreRule.h), the 16 integrand
+// values there taken side by side (TheIntegrandAt), then the rule's fixed-order sum.
 //
 //   b < a                     -> the same nodes and pair sums: exactly the negated result
 //   a = b                     -> all 16 nodes on a: 0 for a finite integrand there, NaN
@@ -17,6 +14,7 @@
 // of the largest term in the tests); on the Heston prices' panels see HestonCall_fast.
 #include <cmath>
 
+#include "heston/GaussLegendreRule.h"
 #include "heston/IntegrandLanes.h"
 #include "heston/IntegrandTerms.h"
 #include "heston/heston.h"
@@ -35,23 +33,6 @@ const double GaussLegendreWeights[8] = {
     0.18945061045506850,  0.18260341504492359,  0.16915651939500254,  0.14959598881657673,
     0.12462897125553387,  0.095158511682492785, 0.062253523938647893, 0.027152459411754095,
 };
-
-void GaussLegendreNodes(double a, double b, double* nodes) {
-  const double h = (b - a) * 0.5;
-  const double c = (a + b) * 0.5;
-  for (int i = 0; i < 8; ++i) {
-    const double d = h * GaussLegendreAbscissae[i];  // one d for both nodes of the pair
-    nodes[2 * i] = c - d;
-    nodes[2 * i + 1] = c + d;
-  }
-}
-
-double GaussLegendreSum(double a, double b, const double* values) {
-  const double h = (b - a) * 0.5;
-  double s = 0.0;
-  for (int i = 0; i < 8; ++i) s = (values[2 * i + 1] + values[2 * i]) * GaussLegendreWeights[i] + s;
-  return h * s;
-}
 
 double IntegratePanelOfTerms(const IntegrandTerms& terms, double x, double expX, double a, double b) {
   double phi[16], f[16];

@@ -22,19 +22,7 @@ double RealIntegrand_j1(double x, double T, double theta, double v0, double kapp
 // |phi| <= 1e-300 and NaN are evaluated at +1e-300; +0 while ErrorIndicator() > 0.
 double theIntegrand(double x, double T, double v0, double theta, double kappa, double sigma, double rho, double phi);
 
-// The positive abscissae of the 16-point Gauss–Legendre rule on [-1, 1], ascending, and
-// their weights.
-extern const double GaussLegendreAbscissae[8];
-extern const double GaussLegendreWeights[8];
-
-// The 16 nodes of the rule on [a, b], innermost pair first, the lower node of a pair
-// first: nodes[2i] = c - h t_i, nodes[2i + 1] = c + h t_i.
-void GaussLegendreNodes(double a, double b, double* nodes);
-
-// The rule's sum of the 16 values at those nodes, times the half width.
-double GaussLegendreSum(double a, double b, const double* values);
-
-// theIntegrand over phi in [a, b] by one 16-point Gauss–Legendre rule.
+// theIntegrand over phi in [a, b] by one 16-point Gauss–Legendre rule (GaussLegendreRule.h).
 double IntegratePanel(double x, double T, double v0, double theta, double kappa, double sigma, double rho, double a, double b);
 
 // The same panel for terms formed once and expX = e^x.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "heston/GaussLegendreRule.h"
 #include "heston/heston.h"
 #include "support/Ulps.h"
 
