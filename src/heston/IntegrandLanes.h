@@ -3,14 +3,14 @@
 
 // The Heston integrands at many frequencies of one parameter set: the lanes j1 and j0 of
 // every frequency through the closed form side by side (CharacteristicFunction.h), then
-// the one step that reads x:
 //
 //   j            = sin(phase + x phi) exp(growth) (1/phi)
 //   theIntegrand = e^x j1 - j0, the product formed before the difference
 //
-// and theIntegrand's own rules in front of the lanes (TheIntegrandAt): the floor on phi
-// and the error indicator. Any array of frequencies will do: a panel's 16 nodes, one
-// point of the adaptive tail.
+// with theIntegrand's own rules in front (TheIntegrandAt): the floor on phi and the
+// error indicator. Any array of frequencies will do: a panel's 16 nodes, one point of
+// the adaptive tail. x enters only through x phi and e^x, so the rest can also be formed
+// once for many strikes of one maturity (FormFrequencyExponents, CombineAtMoneyness).
 #include <cmath>
 
 #include "heston/CharacteristicFunction.h"
@@ -20,47 +20,39 @@
 
 namespace eurocall {
 
-// What does not depend on x at P frequencies: growth = Re(C + D v0) and phase =
-// Im(C + D v0) of lane 2i (j1 at phi[i]) and lane 2i + 1 (j0 at phi[i]), and 1/phi[i].
-template <int P>
-struct FrequencyExponents {
-  double growth[2 * P];
-  double phase[2 * P];
-  double invPhi[P];
-};
-
+// The closed form at P frequencies up to the last step: lane 2i is j1 at phi[i], lane
+// 2i + 1 is j0 at phi[i]; per lane the growth, the phase (with x phi added when x is
+// given, nullptr otherwise) and 1/phi.
 template <int P, class Maths>
-void FormFrequencyExponents(const Maths& m, const IntegrandTerms& t, const double* phi, FrequencyExponents<P>& e) {
+void ExponentsAtFrequencies(const Maths& m, const IntegrandTerms& t, const double* x, const double* phi,
+                            double* growth, double* phase, double* invPhi) {
   ZParts z[2 * P];
-  double b[2 * P], w[2 * P];
+  double b[2 * P], w[2 * P], xPhi[2 * P];
   for (int i = 0; i < P; ++i) {
     const double wi = t.sigmaRho * phi[i];
+    const double xi = (x != nullptr) ? *x * phi[i] : 0.0;
+    const double inv = 1.0 / phi[i];
     z[2 * i] = ZOfJ1(t, phi[i]);
     z[2 * i + 1] = ZOfJ0(t, phi[i], wi);
     b[2 * i] = t.b1;
     b[2 * i + 1] = t.kappa;
     w[2 * i] = w[2 * i + 1] = wi;
-    e.invPhi[i] = 1.0 / phi[i];
+    xPhi[2 * i] = xPhi[2 * i + 1] = xi;
+    invPhi[2 * i] = invPhi[2 * i + 1] = inv;
   }
-  ExponentsFromZ<2 * P>(m, t, z, b, w, e.growth, e.phase);
+  ExponentsFromZ<2 * P>(m, t, z, b, w, (x != nullptr) ? xPhi : nullptr, growth, phase);
 }
 
-// One integrand from its exponent: Re[e^(C + D v0 + i phi x) / (i phi)].
+// One integrand from its exponent, the phase with x phi added:
+// Re[e^(C + D v0 + i phi x) / (i phi)].
 template <class Maths>
-inline double IntegrandFromExponent(const Maths& m, double growth, double phase, double xPhi, double invPhi) {
-  return m.Sin(phase + xPhi) * m.Exp(growth) * invPhi;
+inline double IntegrandFromExponent(const Maths& m, double growth, double phaseAtX, double invPhi) {
+  return m.Sin(phaseAtX) * m.Exp(growth) * invPhi;
 }
 
-// e^x j1 - j0 at the P frequencies of e; expX = e^x.
-template <int P, class Maths>
-void CombineAtMoneyness(const Maths& m, const FrequencyExponents<P>& e, double x, double expX, const double* phi,
-                        double* result) {
-  double j[2 * P];
-  for (int i = 0; i < P; ++i) {
-    const double xPhi = x * phi[i];
-    j[2 * i] = IntegrandFromExponent(m, e.growth[2 * i], e.phase[2 * i], xPhi, e.invPhi[i]);
-    j[2 * i + 1] = IntegrandFromExponent(m, e.growth[2 * i + 1], e.phase[2 * i + 1], xPhi, e.invPhi[i]);
-  }
+// result[i] = e^x j1 - j0 of frequency i from the lanes' values j.
+template <int P>
+void CombineLanes(double expX, const double* j, double* result) {
   for (int i = 0; i < P; ++i) result[i] = expX * j[2 * i] - j[2 * i + 1];
 }
 
@@ -68,18 +60,48 @@ void CombineAtMoneyness(const Maths& m, const FrequencyExponents<P>& e, double x
 template <int P, class Maths>
 void CombinedIntegrandAt(const Maths& m, const IntegrandTerms& t, double x, double expX, const double* phi,
                          double* result) {
-  FrequencyExponents<P> e;
-  FormFrequencyExponents<P>(m, t, phi, e);
-  CombineAtMoneyness<P>(m, e, x, expX, phi, result);
+  double growth[2 * P], phaseAtX[2 * P], invPhi[2 * P], j[2 * P];
+  ExponentsAtFrequencies<P>(m, t, &x, phi, growth, phaseAtX, invPhi);
+  for (int l = 0; l < 2 * P; ++l) j[l] = IntegrandFromExponent(m, growth[l], phaseAtX[l], invPhi[l]);
+  CombineLanes<P>(expX, j, result);
+}
+
+// The same in two steps, for many strikes of one maturity: what does not depend on x,
+// formed once; then per x the phase at x and the integrand, by exactly the operations
+// of CombinedIntegrandAt, so the values are the same to the bit.
+template <int P>
+struct FrequencyExponents {
+  double growth[2 * P];
+  double phase[2 * P];  // Im(C + D v0), without x
+  double invPhi[2 * P];
+};
+
+template <int P, class Maths>
+void FormFrequencyExponents(const Maths& m, const IntegrandTerms& t, const double* phi, FrequencyExponents<P>& e) {
+  ExponentsAtFrequencies<P>(m, t, nullptr, phi, e.growth, e.phase, e.invPhi);
+}
+
+template <int P, class Maths>
+void CombineAtMoneyness(const Maths& m, const FrequencyExponents<P>& e, double x, double expX, const double* phi,
+                        double* result) {
+  double phaseAtX[2 * P], j[2 * P];
+  for (int i = 0; i < P; ++i) {
+    const double xPhi = x * phi[i];
+    phaseAtX[2 * i] = e.phase[2 * i] + xPhi;
+    phaseAtX[2 * i + 1] = e.phase[2 * i + 1] + xPhi;
+  }
+  for (int l = 0; l < 2 * P; ++l) j[l] = IntegrandFromExponent(m, e.growth[l], phaseAtX[l], e.invPhi[l]);
+  CombineLanes<P>(expX, j, result);
 }
 
 // One real integrand alone: lane (z, b) at phi, w = (sigma rho) phi.
 template <class Maths>
 double RealIntegrandOfLane(const Maths& m, const IntegrandTerms& t, const ZParts& z, double b, double w, double x,
                            double phi) {
-  double growth, phase;
-  ExponentsFromZ<1>(m, t, &z, &b, &w, &growth, &phase);
-  return IntegrandFromExponent(m, growth, phase, x * phi, 1.0 / phi);
+  const double xPhi = x * phi;
+  double growth, phaseAtX;
+  ExponentsFromZ<1>(m, t, &z, &b, &w, &xPhi, &growth, &phaseAtX);
+  return IntegrandFromExponent(m, growth, phaseAtX, 1.0 / phi);
 }
 
 template <class Maths>
