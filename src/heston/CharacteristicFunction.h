@@ -98,11 +98,11 @@ inline ZParts ZOfJ1(const IntegrandTerms& t, double phi) {
 
 // The closed form from Z on, for N independent integrand evaluations ("lanes") at once:
 // lane l is one integrand (z[l], b[l]) at one phi, with w[l] = (sigma rho) phi of that
-// phi. Returns growth[l] = Re(C + D v0) and phase[l] = Im(C + D v0), plus xPhi[l] = x phi
-// when xPhi is given: where x is known, the one addition that reads it is made in this
-// last pass, whose other arithmetic hides it; made in front of each sine instead it lay
-// on the argument of every call and cost HestonCall_fast 2 %. The sum is the same
-// (imC + imDv) + x phi either way. Each lane's arithmetic is exactly that of a single
+// phi. Returns growth[l] = Re(C + D v0) and phase[l] = Im(C + D v0), to which xPhi[l]
+// (x phi of the lane) is added when xPhi is given: where x is known, the one addition
+// that reads it is made in this last pass, whose other arithmetic hides it; made in
+// front of each sine instead it lay on the argument of every call and cost
+// HestonCall_fast 2 %. The sum is the same (imC + imDv) + x phi either way. Each lane's arithmetic is exactly that of a single
 // evaluation; the lanes only take their steps side by side, so that the maths calls of
 // different lanes, which do not depend on one another, stand next to each other and the
 // processor can overlap them.
