@@ -1,96 +1,62 @@
 #include "Evaluate.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <mutex>
-#include <string>
-#include <thread>
+#include <cmath>
+#include <memory>
+
+#include "ChunkPipeline.h"
+#include "ProgressBar.h"
 
 namespace eurocall::tool {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// Requests per chunk: a Heston volatility takes tens of microseconds, so a few make a
+// chunk worth handing over, and a smile of a few dozen strikes still spreads.
+constexpr std::size_t kChunkRequests = 4;
 
-class ProgressBar {
+class RequestChunk : public Chunk {
  public:
-  explicit ProgressBar(std::size_t total) : total_(total), start_(Clock::now()) {}
+  RequestChunk(const std::vector<Export>& exports, const Request* first, std::size_t count, double* results)
+      : exports_(exports), first_(first), count_(count), results_(results) {}
 
-  // Draws the bar once the job has run long enough for one to be worth having.
-  void Update(std::size_t done) {
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
-    if (elapsed < 0.5 || done == 0) return;
-    const double rate = double(done) / elapsed;
-    const double left = double(total_ - done) / rate;
-    constexpr int kWidth = 30;
-    const int filled = int(double(kWidth) * double(done) / double(total_));
-    std::string bar(std::size_t(filled), '=');
-    bar.resize(kWidth, ' ');
-    const long seconds = long(left + 0.5);
-    std::fprintf(stderr, "\r[%s] %zu/%zu rows  %.0f rows/s  %ld:%02ld left ", bar.c_str(), done, total_, rate,
-                 seconds / 60, seconds % 60);
-    std::fflush(stderr);
-    drawn_ = true;
+  bool Work(const Library& library) override {
+    const std::size_t width = exports_.size();
+    return calls_.Run(library, exports_, count_, [&](std::size_t j, std::size_t i) {
+      results_[i * width + j] = Compute(library, exports_[j], first_[i]);
+    });
   }
 
-  void Finish() {
-    if (drawn_) std::fprintf(stderr, "\r%*s\r", 80, "");
-  }
+  std::size_t count() const { return count_; }
 
  private:
-  std::size_t total_;
-  Clock::time_point start_;
-  bool drawn_ = false;
+  const std::vector<Export>& exports_;
+  const Request* first_;
+  std::size_t count_;
+  double* results_;  // of the first request; the chunk's rows follow
+  ChunkCalls calls_;
 };
 
 }  // namespace
 
-unsigned DefaultThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
-
-std::vector<double> Evaluate(const Library& library, const std::vector<Export>& exports,
-                             const std::vector<Values>& rows, unsigned threads, bool progress) {
+std::vector<double> ComputeAll(const Library& library, const std::vector<Export>& exports,
+                               const std::vector<Request>& requests, unsigned threads, bool progress) {
   const std::size_t width = exports.size();
-  std::vector<double> results(rows.size() * width);
-  if (rows.empty()) return results;
-  threads = unsigned(std::clamp<std::size_t>(threads, 1, rows.size()));
-
-  std::atomic<std::size_t> next{0}, done{0};
-  std::mutex m;
-  std::condition_variable finished;
-  unsigned lanesLeft = threads;
-
-  // Works through rows until none are left (returns false) or until this thread's
-  // error indicator is set (returns true: the lane starts a fresh thread).
-  auto work = [&]() -> bool {
-    for (;;) {
-      const std::size_t i = next.fetch_add(1);
-      if (i >= rows.size()) return false;
-      for (std::size_t j = 0; j < width; ++j) results[i * width + j] = library.Call(exports[j], rows[i]);
-      done.fetch_add(1);
-      if (!library.ThreadIsClean()) return true;
-    }
+  std::vector<double> results(requests.size() * width);
+  ChunkPipeline pipeline(library, threads);
+  ProgressBar bar(progress);
+  std::size_t done = 0;
+  const auto update = [&] {
+    bar.Update(done, requests.size(), double(done) / double(std::max<std::size_t>(requests.size(), 1)), std::nan(""));
   };
-  auto lane = [&] {
-    bool fresh = true;
-    while (fresh) std::thread([&] { fresh = work(); }).join();
-    std::lock_guard<std::mutex> lock(m);
-    if (--lanesLeft == 0) finished.notify_one();
-  };
-
-  std::vector<std::thread> lanes;
-  for (unsigned t = 0; t < threads; ++t) lanes.emplace_back(lane);
-  {
-    ProgressBar bar(rows.size());
-    std::unique_lock<std::mutex> lock(m);
-    while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return lanesLeft == 0; })) {
-      if (progress) bar.Update(done.load());
-    }
-    if (progress) bar.Finish();
+  for (std::size_t i = 0; i < requests.size(); i += kChunkRequests) {
+    const std::size_t count = std::min(kChunkRequests, requests.size() - i);
+    pipeline.Give(std::make_unique<RequestChunk>(exports, &requests[i], count, &results[i * width]));
   }
-  for (std::thread& t : lanes) t.join();
+  while (const std::unique_ptr<Chunk> chunk = pipeline.TakeOldest(update)) {
+    done += static_cast<const RequestChunk&>(*chunk).count();
+    update();
+  }
   return results;
 }
 

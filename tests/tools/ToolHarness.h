@@ -13,12 +13,18 @@ namespace eurocall::testing {
 struct Outcome {
   int status = -1;  // exit status, or -1 if the tool did not exit normally
   std::string out, err;
+  long peakResidentKiB = 0;  // the child's largest resident set size
 };
 
 struct RunOptions {
   std::string input;                      // standard input
   std::map<std::string, std::string> env;  // set for the child; EUROCALL_LIBRARY is unset unless given
   std::string tool = EUROCALL_TOOL;
+  // When set, standard error is a terminal this many columns wide, and Outcome::err
+  // what the tool wrote to it (line ends as the terminal shows them, CR LF).
+  unsigned short terminalColumns = 0;
+  // Standard input is that terminal too: `input` is typed into it, then Ctrl-D.
+  bool terminalInput = false;
 };
 
 Outcome RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
