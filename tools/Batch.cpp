@@ -302,6 +302,10 @@ int RunBatch(const Library& library, const BatchOptions& options) {
   std::string why;
   InputFile input;
   if (!input.Open(options.input, &why)) {
+    // "--fn BSCall, BSVol" unquoted leaves BSVol as the file's name.
+    if (!ExportsNamed(options.input, options.method).empty()) {
+      why += " (a function? --fn takes its list as one argument: --fn 'BSCall, " + options.input + "')";
+    }
     Complain(why);
     return kInputOutput;
   }
@@ -319,7 +323,12 @@ int RunBatch(const Library& library, const BatchOptions& options) {
   reader.SetSeparator(separator);
   CsvReader::Record headerText;
   reader.Next(&headerText);
-  CsvRecord header = ParseCsv(headerText.text, separator, headerText.line).front();
+  const std::vector<CsvRecord> headers = ParseCsv(headerText.text, separator, headerText.line);
+  if (headers.empty()) {
+    Complain(input.name() + ": empty input, expected a header row naming the columns");
+    return kInputOutput;
+  }
+  CsvRecord header = headers.front();
   if (!headerText.cut.empty()) header.error = headerText.cut;
   if (!header.error.empty()) {
     Complain(input.name() + ":" + std::to_string(header.line) + ": header: " + header.error);
@@ -414,8 +423,13 @@ Command AddBatchCommand(CLI::App& tool) {
   auto options = std::make_shared<BatchOptions>();
   options->threads = DefaultThreads();
   CLI::App* app = tool.add_subcommand("batch", "compute exports for every row of a CSV file");
-  std::string names;
-  for (const std::string& n : FunctionNames()) names += (names.empty() ? "" : ", ") + n;
+  // The names --fn takes: a line of exports, a line of commands.
+  const std::vector<std::string> known = FunctionNames();
+  std::string exportNames, commandNames;
+  for (std::size_t i = 0; i < known.size(); ++i) {
+    std::string& line = i < kExportCount ? exportNames : commandNames;
+    line += (line.empty() ? "  " : ", ") + known[i];
+  }
   app->footer(
       "The header row names the columns, in any case: S, K, T, r, vol, price, v0, theta, kappa, sigma, rho, x, phi,\n"
       "and for prices and volatilities kind (call or put; call where absent) and q (dividend yield; 0 where\n"
@@ -423,7 +437,7 @@ Command AddBatchCommand(CLI::App& tool) {
       "header shows, or as --sep says. The rows come out in input order with one column per export, then note\n"
       "(a sentinel or unresolved volatility, or an argument outside the model's domain: its results are empty)\n"
       "and error (why a row could not be read: its results are empty). Either makes the exit status 1.\n"
-      "Functions: " + names + ";\n"
+      "--fn takes export names and command names:\n" + exportNames + "\n" + commandNames + "\n"
       "heston-call and heston-vol stand for their exact export, their fast one, or both, as --method says.\n"
       "The file is streamed: memory stays within a few MiB per thread whatever its length.\n");
   app->add_option("FILE", options->input, "CSV input, - for standard input")->capture_default_str();
@@ -431,8 +445,10 @@ Command AddBatchCommand(CLI::App& tool) {
   app->add_option("--threads", options->threads, "worker threads; the output is the same for every count")
       ->check(CLI::Range(1u, 1024u))
       ->capture_default_str();
+  // One argument to each --fn, so that a FILE after it is not taken for a function.
   app->add_option("--fn", options->functions, "functions to compute, by export or command name, comma-separated")
       ->required()
+      ->allow_extra_args(false)
       ->delimiter(',')
       ->type_name("NAME[,NAME...]");
   AddMethod(app, &options->method, {"exact", "fast", "both"});

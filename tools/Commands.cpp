@@ -84,9 +84,7 @@ void AddSingleCommands(CLI::App& tool, std::vector<Command>* commands) {
     for (Param p : info.params) AddNumber(app, p, &single->request.values);
     if (fast != exact) AddMethod(app, &single->method, {"exact", "fast"});
     if (info.result != ResultKind::integrand) AddKindAndDividend(app, &single->request);
-    app->add_flag("--raw", single->raw,
-                  "print the library's number even for arguments outside the model's domain "
-                  "(S, K > 0; T, vol, v0, theta, kappa, sigma, price >= 0; -1 <= rho <= 1; all finite)");
+    app->add_flag("--raw", single->raw, "print the library's number even for arguments outside the model's domain");
     commands->push_back({app, [single, exact, fast](const Library& library) {
                            return RunSingle(library, single->method == "fast" ? fast : exact, single->request,
                                             single->raw);

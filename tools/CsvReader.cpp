@@ -8,24 +8,18 @@
 
 namespace eurocall::tool {
 
-namespace {
-
-// Large enough that a read costs little against splitting what it brought.
-constexpr std::size_t kReadBlock = 1 << 16;
-
-}  // namespace
-
-CsvReader::CsvReader(std::FILE* in, std::size_t maxRecordBytes) : in_(in), maxRecordBytes_(maxRecordBytes) {}
+CsvReader::CsvReader(std::FILE* in, std::size_t maxRecordBytes, std::size_t readBlock)
+    : in_(in), maxRecordBytes_(maxRecordBytes), readBlock_(readBlock) {}
 
 void CsvReader::Fill() {
   buffer_.erase(0, position_);
   position_ = 0;
   const std::size_t had = buffer_.size();
-  buffer_.resize(had + kReadBlock);
-  const std::size_t n = std::fread(&buffer_[had], 1, kReadBlock, in_);
+  buffer_.resize(had + readBlock_);
+  const std::size_t n = std::fread(&buffer_[had], 1, readBlock_, in_);
   buffer_.resize(had + n);
   bytesRead_ += n;
-  if (n < kReadBlock) {
+  if (n < readBlock_) {
     atEnd_ = true;
     if (std::ferror(in_)) error_ = std::strerror(errno);
   }

@@ -26,7 +26,8 @@ namespace eurocall::tool {
 
 class CsvReader {
  public:
-  CsvReader(std::FILE* in, std::size_t maxRecordBytes);
+  // Reads `readBlock` bytes at a time (a short read is the end of the input).
+  CsvReader(std::FILE* in, std::size_t maxRecordBytes, std::size_t readBlock = 1 << 16);
 
   struct Record {
     std::string_view text;  // valid until the next call
@@ -52,7 +53,7 @@ class CsvReader {
   void Fill();
 
   std::FILE* in_;
-  std::size_t maxRecordBytes_;
+  std::size_t maxRecordBytes_, readBlock_;
   char separator_ = ',';
   std::string buffer_;
   std::size_t position_ = 0;  // start of what is not handed out yet

@@ -189,6 +189,11 @@ TEST(Batch, FunctionsByExportOrCommandNameInACommaListWithSpaces) {
       EXPECT_TRUE(IsShortestRoundTrip(rows[1][11 + j], expected)) << rows[1][11 + j] << " vs " << Show(expected);
     }
   }
+  // Each --fn takes one argument: a file named after it is the input.
+  const std::string file = WriteScratchFile("after-fn.csv", csv);
+  const Outcome after = RunTool({"batch", "--fn", "BSCall", file});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(ReadCsv(after.out).size(), 2u);
 }
 
 // Rows spread over a range of inputs; with `heston` the Heston columns too.

@@ -111,6 +111,8 @@ TEST(Errors, BatchInput) {
        {"<stdin>:1: the header has more than one column 'K'"}},
       {"malformed header", {"batch", "--fn", "BSCall"}, "S,K,T,r,\"vol\n", 4,
        {"<stdin>:1: header: column 5: quoted field is never closed"}},
+      {"a list of functions in two arguments", {"batch", "--fn", "BSCall,", "BSVol"}, "S\n", 4,
+       {"cannot open 'BSVol': No such file or directory (a function? --fn takes its list as one argument"}},
       {"header of one column", {"batch", "--fn", "BSCall"}, "S|K|T|r|vol\n", 4, {"it is read as one column"}},
       {"output that cannot be written", {"batch", "--fn", "BSCall", "-o", ScratchDir() + "/no/such/dir.csv"},
        "S,K,T,r,vol\n100,100,1,0.05,0.2\n", 4, {"cannot write '" + ScratchDir() + "/no/such/dir.csv'"}},

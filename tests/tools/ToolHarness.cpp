@@ -131,7 +131,7 @@ Outcome RunTool(const std::vector<std::string>& args, const RunOptions& options)
     char buffer[4096];
     for (;;) {
       struct pollfd ready = {terminal, POLLIN, 0};
-      if (poll(&ready, 1, 120000) <= 0) {
+      if (poll(&ready, 1, 30000) <= 0) {
         kill(pid, SIGKILL);
         o.err += "\n(timed out)";
         break;
