@@ -60,8 +60,6 @@ struct Layout {
   std::size_t kindColumn = kNoColumn;
 };
 
-bool HasColumn(const Layout& layout, Param p) { return layout.column[std::size_t(p)] != kNoColumn; }
-
 // The exports that read `p`, for messages about a missing column.
 std::string Readers(const std::vector<Export>& exports, Param p) {
   std::string users;

@@ -3,13 +3,12 @@
 // the note column and left out of the drawing, which says how many points it leaves out.
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 #include "ChunkPipeline.h"
 #include "Commands.h"
 #include "Csv.h"
 #include "Domain.h"
-#include "Evaluate.h"
+#include "ComputeAll.h"
 #include "Files.h"
 #include "Numbers.h"
 #include "Options.h"

@@ -11,18 +11,6 @@
 namespace eurocall::testing {
 namespace {
 
-std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& change) {
-  for (std::size_t i = 0; i + 1 < change.size(); i += 2) {
-    auto at = std::find(args.begin(), args.end(), change[i]);
-    if (at == args.end()) {
-      args.insert(args.end(), {change[i], change[i + 1]});
-    } else {
-      at[1] = change[i + 1];
-    }
-  }
-  return args;
-}
-
 const std::vector<std::string> kBsCall = {"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2"};
 const std::vector<std::string> kHestonCall = {"heston-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05",
                                               "--v0", "0.04", "--theta", "0.04", "--kappa", "1.5", "--sigma", "0.3",
@@ -40,23 +28,23 @@ TEST(Domain, OneExportCommandsRefuseArgumentsOutsideItUnlessRaw) {
     std::vector<double> libraryArgs;  // what --raw hands the library
   };
   const Case cases[] = {
-      {With(kBsCall, {"--vol", "-0.2"}), "vol = -0.2 is outside the model's domain (vol finite and >= 0)", "BSCall",
+      {WithOptions(kBsCall, {"--vol", "-0.2"}), "vol = -0.2 is outside the model's domain (vol finite and >= 0)", "BSCall",
        {100, 100, 1, 0.05, -0.2}},
-      {With(kBsCall, {"--S", "0"}), "S = 0 is outside the model's domain (S finite and > 0)", "BSCall", {0, 100, 1, 0.05, 0.2}},
-      {With(kBsCall, {"--T", "-1"}), "T = -1 is outside", "BSCall", {100, 100, -1, 0.05, 0.2}},
-      {With(kBsCall, {"--r", "inf"}), "r = inf is outside the model's domain (r finite)", "BSCall", {100, 100, 1, INFINITY, 0.2}},
+      {WithOptions(kBsCall, {"--S", "0"}), "S = 0 is outside the model's domain (S finite and > 0)", "BSCall", {0, 100, 1, 0.05, 0.2}},
+      {WithOptions(kBsCall, {"--T", "-1"}), "T = -1 is outside", "BSCall", {100, 100, -1, 0.05, 0.2}},
+      {WithOptions(kBsCall, {"--r", "inf"}), "r = inf is outside the model's domain (r finite)", "BSCall", {100, 100, 1, INFINITY, 0.2}},
       {{"bs-vol", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--price", "-3"}, "price = -3 is outside", "BSVol",
        {100, 100, 1, 0.05, -3}},
-      {With(kHestonCall, {"--rho", "1.5"}), "rho = 1.5 is outside the model's domain (rho in [-1, 1])", "HestonCall_exact",
+      {WithOptions(kHestonCall, {"--rho", "1.5"}), "rho = 1.5 is outside the model's domain (rho in [-1, 1])", "HestonCall_exact",
        {100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, 1.5}},
-      {With(kHestonCall, {"--v0", "nan"}), "v0 = nan is outside the model's domain (v0 finite and >= 0)",
+      {WithOptions(kHestonCall, {"--v0", "nan"}), "v0 = nan is outside the model's domain (v0 finite and >= 0)",
        "HestonCall_exact", {100, 100, 1, 0.05, NAN, 0.04, 1.5, 0.3, -0.7}},
-      {With(kHestonCall, {"--sigma", "-0.3", "--method", "fast"}), "sigma = -0.3 is outside", "HestonCall_fast",
+      {WithOptions(kHestonCall, {"--sigma", "-0.3", "--method", "fast"}), "sigma = -0.3 is outside", "HestonCall_fast",
        {100, 100, 1, 0.05, 0.04, 0.04, 1.5, -0.3, -0.7}},
       {{"integrand", "--x", "nan", "--T", "0.5", "--v0", "0.09", "--theta", "0.04", "--kappa", "2", "--sigma", "0.6",
         "--rho", "0.3", "--phi", "0.75"},
        "x = nan is outside the model's domain (x finite)", "theIntegrand", {NAN, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 0.75}},
-      {With(kBsCall, {"--q", "nan"}), "q = nan is outside", "", {}},
+      {WithOptions(kBsCall, {"--q", "nan"}), "q = nan is outside", "", {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
@@ -165,10 +153,10 @@ TEST(PutsAndDividends, BlackScholesPricesAndVolatilitiesMatchTheClosedForm) {
 
 TEST(PutsAndDividends, CallsWithoutDividendAreTheExportsOwnBits) {
   // q = 0 is the export itself: S e^(-0 T) = S, and nothing is added to its result.
-  const Outcome bs = RunTool(With(kBsCall, {"--q", "0", "--kind", "call"}));
+  const Outcome bs = RunTool(WithOptions(kBsCall, {"--q", "0", "--kind", "call"}));
   EXPECT_EQ(bs.out, RunTool(kBsCall).out);
   EXPECT_TRUE(IsShortestRoundTrip(bs.out.substr(0, bs.out.size() - 1), Library().Call("BSCall", {100, 100, 1, 0.05, 0.2})));
-  const Outcome heston = RunTool(With(kHestonCall, {"--q", "0"}));
+  const Outcome heston = RunTool(WithOptions(kHestonCall, {"--q", "0"}));
   EXPECT_TRUE(IsShortestRoundTrip(heston.out.substr(0, heston.out.size() - 1),
                                   Library().Call("HestonCall_exact", {100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7})));
 }
@@ -177,9 +165,9 @@ TEST(PutsAndDividends, HestonPutAndCallAreOneParityApart) {
   for (const char* method : {"exact", "fast"}) {
     for (const char* q : {"0", "0.03"}) {
       SCOPED_TRACE(std::string(method) + " q=" + q);
-      const auto args = With(kHestonCall, {"--method", method, "--q", q, "--K", "110", "--T", "0.5"});
+      const auto args = WithOptions(kHestonCall, {"--method", method, "--q", q, "--K", "110", "--T", "0.5"});
       const double call = Printed(RunTool(args));
-      const double put = Printed(RunTool(With(args, {"--kind", "put"})));
+      const double put = Printed(RunTool(WithOptions(args, {"--kind", "put"})));
       // put - call = K e^(-rT) - S e^(-qT)
       const long double parity = 110 * std::exp(-0.05L * 0.5L) - 100 * std::exp(-std::stold(q) * 0.5L);
       EXPECT_NEAR(put - call, double(parity), 1e-12);
@@ -187,10 +175,10 @@ TEST(PutsAndDividends, HestonPutAndCallAreOneParityApart) {
     }
   }
   // The volatility does not depend on the kind.
-  const auto vol = With(kHestonCall, {"--q", "0.02"});
+  const auto vol = WithOptions(kHestonCall, {"--q", "0.02"});
   std::vector<std::string> hestonVol = vol;
   hestonVol[0] = "heston-vol";
-  EXPECT_EQ(RunTool(hestonVol).out, RunTool(With(hestonVol, {"--kind", "put"})).out);
+  EXPECT_EQ(RunTool(hestonVol).out, RunTool(WithOptions(hestonVol, {"--kind", "put"})).out);
 }
 
 TEST(PutsAndDividends, BatchReadsKindAndDividendColumns) {

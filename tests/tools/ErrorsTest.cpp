@@ -11,17 +11,8 @@ namespace eurocall::testing {
 namespace {
 
 // A good bs-call command with the options of `change` set to new values or, if new, added.
-std::vector<std::string> BsCall(std::vector<std::string> change) {
-  std::vector<std::string> a = {"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2"};
-  for (std::size_t i = 0; i + 1 < change.size(); i += 2) {
-    auto at = std::find(a.begin(), a.end(), change[i]);
-    if (at == a.end()) {
-      a.insert(a.end(), {change[i], change[i + 1]});
-    } else {
-      at[1] = change[i + 1];
-    }
-  }
-  return a;
+std::vector<std::string> BsCall(const std::vector<std::string>& change) {
+  return WithOptions({"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2"}, change);
 }
 
 struct Case {

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cctype>
@@ -28,6 +29,18 @@ extern char** environ;
 namespace eurocall::testing {
 
 namespace fs = std::filesystem;
+
+std::vector<std::string> WithOptions(std::vector<std::string> args, const std::vector<std::string>& change) {
+  for (std::size_t i = 0; i + 1 < change.size(); i += 2) {
+    auto at = std::find(args.begin(), args.end(), change[i]);
+    if (at == args.end()) {
+      args.insert(args.end(), {change[i], change[i + 1]});
+    } else {
+      at[1] = change[i + 1];
+    }
+  }
+  return args;
+}
 
 std::string ScratchDir() {
   static const std::string dir = [] {

@@ -35,6 +35,10 @@ inline RunOptions WithInput(std::string input) {
   return o;
 }
 
+// `args` with the options of `change` ("--vol", "0.3", ...) set to their new values, or
+// added at the end where `args` lacks them.
+std::vector<std::string> WithOptions(std::vector<std::string> args, const std::vector<std::string>& change);
+
 // A directory of its own for this test process, created on first use.
 std::string ScratchDir();
 std::string WriteScratchFile(const std::string& name, const std::string& content);

@@ -1,7 +1,7 @@
 // Many requests held in memory, computed over threads in chunks: the smile's strikes,
 // and any command whose rows are few enough to hold.
-#ifndef EUROCALL_TOOLS_EVALUATE_H
-#define EUROCALL_TOOLS_EVALUATE_H
+#ifndef EUROCALL_TOOLS_COMPUTEALL_H
+#define EUROCALL_TOOLS_COMPUTEALL_H
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "Evaluate.h"
+#include "ComputeAll.h"
 
 #include <algorithm>
 #include <cmath>
