@@ -105,7 +105,7 @@ Outcome RunTool(const std::vector<std::string>& args, const RunOptions& options)
     size.ws_col = options.terminalColumns;
     if (openpty(&terminal, &terminalSide, nullptr, nullptr, &size) != 0) {
       Outcome o;
-      o.err = std::string("openpty failed: ") + std::strerror(errno);
+      o.err = kNoTerminal + std::string(std::strerror(errno));
       return o;
     }
   }

@@ -29,6 +29,10 @@ struct RunOptions {
 
 Outcome RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
 
+// How Outcome::err starts where no terminal could be made (a machine without
+// pseudo-terminals): a test of what the tool does at a terminal cannot run there.
+constexpr char kNoTerminal[] = "no pseudo-terminal: ";
+
 inline RunOptions WithInput(std::string input) {
   RunOptions o;
   o.input = std::move(input);
