@@ -11,7 +11,7 @@ set -euo pipefail
 # the Python package's NumPy tests (the interpreter comes with it). libbenchmark-dev:
 # the bench preset.
 packages=(cmake make gcc g++ binutils libgtest-dev libgmock-dev libcli11-dev pkg-config
-  python3-numpy libbenchmark-dev)
+  python3-numpy libbenchmark-dev librsvg2-bin fonts-dejavu-core libpng-dev)
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   echo "install-deps.sh: needs Debian's dpkg-query and apt-get (Debian 12 or later)" >&2
