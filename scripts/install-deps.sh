@@ -9,7 +9,8 @@ set -euo pipefail
 # binutils: nm and readelf for the export and installed-tree tests. libcli11-dev: the
 # command-line tool. pkg-config: the installed-tree test's C consumer. python3-numpy:
 # the Python package's NumPy tests (the interpreter comes with it). libbenchmark-dev:
-# the bench preset.
+# the bench preset. librsvg2-bin, fonts-dejavu-core, libpng-dev: the tool's drawing tests
+# render the SVG charts and read the pictures back.
 packages=(cmake make gcc g++ binutils libgtest-dev libgmock-dev libcli11-dev pkg-config
   python3-numpy libbenchmark-dev librsvg2-bin fonts-dejavu-core libpng-dev)
 
