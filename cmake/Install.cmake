@@ -1,6 +1,7 @@
 # `cmake --install`: the shared library with its SONAME and version links, the public
-# header, a CMake package (find_package(eurocall CONFIG) -> eurocall::eurocall) and a
-# pkg-config file, in the GNUInstallDirs places. The tool installs itself (tools/).
+# header, a CMake package (find_package(eurocall CONFIG) -> eurocall::eurocall), a
+# pkg-config file and the licence, in the GNUInstallDirs places. The tool installs
+# itself (tools/).
 include(CMakePackageConfigHelpers)
 
 set(EUROCALL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/eurocall)
@@ -12,6 +13,9 @@ install(TARGETS eurocall EXPORT eurocallTargets
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/eurocall.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
+# With the runtime: whoever receives the library receives its licence.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT Runtime)
 
 install(EXPORT eurocallTargets NAMESPACE eurocall::
   DESTINATION ${EUROCALL_CMAKE_DIR} COMPONENT Development)

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and uses that tree alone: the library's
-# SONAME and links, the header, the pkg-config file with a C consumer, the CMake package
-# with a C++ consumer, and the tool finding the library in the tree's lib directory.
+# SONAME and links, the header, the licence, the pkg-config file with a C consumer, the
+# CMake package with a C++ consumer, and the tool finding the library in the tree's lib
+# directory.
 # Arguments: build dir, examples dir, C compiler, C++ compiler, C flags, C++ flags,
-# linker flags, bindir, libdir, includedir, version.
+# linker flags, bindir, libdir, includedir, version, docdir, the licence file.
 set -euo pipefail
 build=$1 examples=$2 cc=$3 cxx=$4 cflags=$5 cxxflags=$6 ldflags=$7
-bindir=$8 libdir=$9 includedir=${10} version=${11}
+bindir=$8 libdir=$9 includedir=${10} version=${11} docdir=${12} licence=${13}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -24,6 +25,7 @@ lib=$prefix/$libdir
 readelf -d "$lib/libeurocall.so.$version" | grep "SONAME.*\[libeurocall.so.${version%%.*}\]" >/dev/null || fail "SONAME"
 [ -f "$prefix/$includedir/eurocall.h" ] || fail "header"
 [ -f "$lib/cmake/eurocall/eurocallConfig.cmake" ] || fail "CMake package"
+cmp -s "$licence" "$prefix/$docdir/LICENSE" || fail "no $docdir/LICENSE, or not the project's"
 
 # Every consumer must bind the installed library, not the build tree's.
 binds_installed() {
