@@ -35,6 +35,7 @@
 
 #include "HestonFit.h"
 #include "Library.h"
+#include "eurocall.h"
 
 namespace {
 
@@ -47,7 +48,6 @@ constexpr int kDays[] = {30, 91, 182, 365, 730};  // Actual/365 Fixed: T = days 
 constexpr double kStrikes[] = {80, 88, 95, 100, 105, 112, 120, 130};
 constexpr HestonParams kMarketModel = {0.05, 0.06, 2.0, 0.5, -0.7};
 constexpr HestonParams kStart = {0.1, 0.1, 1.0, 0.5, -0.5};
-const ql::Date kToday(15, ql::January, 2024);
 
 struct Quote {
   int days;
@@ -98,9 +98,12 @@ Run Ours(const eurocall::tool::Library& library, eurocall::tool::Export pricer, 
 }
 
 Run QuantLibs(const std::vector<Quote>& market) {
+  // The evaluation date is left at today's date: this binary and the QuantLib library
+  // each hold their own Settings singleton, and only today's date is the same in both.
+  const ql::Date today = ql::Date::todaysDate();
   const ql::DayCounter dc = ql::Actual365Fixed();
-  const ql::Handle<ql::YieldTermStructure> rates(ql::ext::make_shared<ql::FlatForward>(kToday, kRate, dc));
-  const ql::Handle<ql::YieldTermStructure> dividends(ql::ext::make_shared<ql::FlatForward>(kToday, 0.0, dc));
+  const ql::Handle<ql::YieldTermStructure> rates(ql::ext::make_shared<ql::FlatForward>(today, kRate, dc));
+  const ql::Handle<ql::YieldTermStructure> dividends(ql::ext::make_shared<ql::FlatForward>(today, 0.0, dc));
   const ql::Handle<ql::Quote> spot(ql::ext::make_shared<ql::SimpleQuote>(kSpot));
   const auto process = ql::ext::make_shared<ql::HestonProcess>(rates, dividends, spot, kStart[0], kStart[2],
                                                                 kStart[1], kStart[3], kStart[4]);
@@ -154,7 +157,6 @@ void Row(const char* name, const std::vector<Run>& runs, std::size_t quotes) {
 int main(int argc, char** argv) {
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   const int rounds = quick ? 1 : 5;
-  ql::Settings::instance().evaluationDate() = kToday;
   // The tool's fit loads the library by name at run time, as the tool does: this build's.
   setenv("EUROCALL_LIBRARY", EUROCALL_LIBRARY_FILE, 1);
   eurocall::tool::Library library;
