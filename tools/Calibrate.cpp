@@ -158,10 +158,14 @@ std::optional<Surface> ReadSurface(const Library& library, const CalibrateOption
         quote.marketVol = At(v, P::vol);
         quote.marketPrice = OtmPrice(quote.option, quote.marketVol);
       } else {
-        // The price of the option the row names, turned into the out-of-the-money one.
-        const double price = At(v, P::price), parity = quote.option.spot - quote.option.discountedStrike;
-        const double call = put ? price + parity : price;
-        quote.marketPrice = quote.option.put ? call - parity : call;
+        // The out-of-the-money price: as given where the row quotes that side (all its
+        // digits kept), by parity from the in-the-money one otherwise.
+        const double price = At(v, P::price), spot = quote.option.spot, Kd = quote.option.discountedStrike;
+        if (put == quote.option.put) {
+          quote.marketPrice = price;
+        } else {
+          quote.marketPrice = quote.option.put ? (price - spot) + Kd : (price - Kd) + spot;
+        }
         const ImpliedVol implied = OtmImpliedVol(library, quote.option, quote.marketPrice);
         quote.marketVol = implied.vol;
         if (implied.status != VolStatus::ok) {

@@ -103,7 +103,7 @@ def _require_numpy_scipy():
 
 # --- Black-Scholes on the out-of-the-money side -------------------------------------
 
-def _otm_price(Sf, K, T, Kd, vol, put):
+def _otm_price(Sf, T, Kd, vol, put):
     """Black-Scholes price of the call, or of the put when put, on forward spot Sf."""
     root = vol * math.sqrt(T)
     d1 = (math.log(Sf / Kd) + 0.5 * root * root) / root
@@ -113,7 +113,7 @@ def _otm_price(Sf, K, T, Kd, vol, put):
     return Sf * 0.5 * math.erfc(-d1 / _SQRT2) - Kd * 0.5 * math.erfc(-d2 / _SQRT2)
 
 
-def _vega(Sf, K, T, Kd, vol):
+def _vega(Sf, T, Kd, vol):
     root = vol * math.sqrt(T)
     d1 = (math.log(Sf / Kd) + 0.5 * root * root) / root
     return Sf * math.exp(-0.5 * d1 * d1) / _SQRT2PI * math.sqrt(T)
@@ -126,10 +126,10 @@ def _implied_vol(Sf, K, T, r, Kd, price, put):
     volatility in the bracket resolves it), vol 0.001. "above": not below the price at
     vol 2, vol 2.
     """
-    low = _otm_price(Sf, K, T, Kd, VOL_LOW, put)
+    low = _otm_price(Sf, T, Kd, VOL_LOW, put)
     if not price - low > INDISTINCT * Sf:
         return VOL_LOW, "below"
-    if not price < _otm_price(Sf, K, T, Kd, VOL_HIGH, put):
+    if not price < _otm_price(Sf, T, Kd, VOL_HIGH, put):
         return VOL_HIGH, "above"
     # The library's search on the call price is the start; within the bracket f is
     # increasing, and [a, b] keeps the root between f(a) < 0 < f(b).
@@ -139,14 +139,14 @@ def _implied_vol(Sf, K, T, r, Kd, price, put):
         vol = 0.5 * (VOL_LOW + VOL_HIGH)
     a, b = VOL_LOW, VOL_HIGH
     for _ in range(100):
-        f = _otm_price(Sf, K, T, Kd, vol, put) - price
+        f = _otm_price(Sf, T, Kd, vol, put) - price
         if f == 0:
             return vol, "ok"
         if f < 0:
             a = vol
         else:
             b = vol
-        vega = _vega(Sf, K, T, Kd, vol)
+        vega = _vega(Sf, T, Kd, vol)
         step = f / vega if vega > 0 else math.inf
         candidate = vol - step
         if not a < candidate < b:
@@ -164,7 +164,6 @@ class _Surface:
     """The usable quotes as flat lists, with their market values on the OTM side."""
 
     def __init__(self, quotes, S, r, q):
-        np = _require_numpy_scipy()[0]
         columns, labels = _columns(quotes)
         for name in ("T", "K"):
             if name not in columns:
@@ -211,13 +210,16 @@ class _Surface:
             put = Kd < Sf
             if self.given == "vol":
                 vol = value
-                price = _otm_price(Sf, K, T, Kd, vol, put)
+                price = _otm_price(Sf, T, Kd, vol, put)
             else:
-                if kinds[i] == "put":
-                    call = (value - Kd) + Sf
+                # Parity only where the row quotes the in-the-money side: the
+                # out-of-the-money price as given keeps all its digits.
+                if (kinds[i] == "put") == put:
+                    price = value
+                elif put:
+                    price = (value - Sf) + Kd
                 else:
-                    call = value
-                price = call if not put else (call - Sf) + Kd
+                    price = (value - Kd) + Sf
                 vol, status = _implied_vol(Sf, K, T, rr, Kd, price, put)
                 if status != "ok":
                     self.excluded.append((labels[i], "price %r: no volatility in [0.001, 2] resolves it (%s the "
@@ -226,10 +228,9 @@ class _Surface:
             self.labels.append(labels[i])
             for column, v in ((self.T, T), (self.K, K), (self.r, rr), (self.q, qq), (self.Sf, Sf), (self.Kd, Kd),
                               (self.put, put), (self.market_vol, vol), (self.market_price, price),
-                              (self.vega, _vega(Sf, K, T, Kd, vol))):
+                              (self.vega, _vega(Sf, T, Kd, vol))):
                 column.append(v)
         self.frame_index = labels if _is_frame(quotes) else None
-        self.np = np
 
     def __len__(self):
         return len(self.T)
@@ -518,6 +519,6 @@ def calibrate_heston(quotes, S, r=None, q=None, *, objective="vol", method="exac
         max_error_at=(surface.labels[worst], surface.T[worst], surface.K[worst]),
         quotes=table, excluded=list(surface.excluded),
         converged=bool(best.status > 0), status=int(best.status), message=best.message,
-        evaluations=evaluations[0] + 0, iterations=iterations, seconds=seconds,
+        evaluations=evaluations[0], iterations=iterations, seconds=seconds,
         seconds_per_iteration=seconds / max(iterations, 1), starts=tried, jacobian=best.jac,
         objective=objective, method=method, feller=2.0 * kappa * theta >= sigma * sigma)

@@ -189,6 +189,27 @@ class Honesty(unittest.TestCase):
         self.assertEqual(len(result.quotes["T"]), 25)
         self.assertIn("left out 25: T = 0.0", result.summary())
 
+    def test_put_prices_give_back_their_volatility_to_the_last_digits(self):
+        # Deep out-of-the-money puts priced in 40-digit arithmetic: inverted on the put side
+        # their volatility comes back to ~1e-13; through the call parity makes of them it
+        # would lose the digits the call's intrinsic part cancels (1e-7 at K = 50, T = 0.1).
+        mpmath = __import__("mpmath")
+        mpmath.mp.dps = 40
+        S, r = 100, 0.05
+        cases = [(0.1, 50.0, 0.6), (0.1, 70.0, 0.3), (1.0, 40.0, 0.5), (2.0, 60.0, 0.25), (0.5, 80.0, 0.2)]
+        quotes = {"T": [], "K": [], "kind": [], "price": []}
+        for T, K, vol in cases:
+            T_, K_, vol_ = mpmath.mpf(T), mpmath.mpf(K), mpmath.mpf(vol)
+            d1 = (mpmath.log(S / K_) + (r + vol_ ** 2 / 2) * T_) / (vol_ * mpmath.sqrt(T_))
+            d2 = d1 - vol_ * mpmath.sqrt(T_)
+            put = K_ * mpmath.exp(-r * T_) * mpmath.ncdf(-d2) - S * mpmath.ncdf(-d1)
+            for column, value in (("T", T), ("K", K), ("kind", "put"), ("price", float(put))):
+                quotes[column].append(value)
+        result = eurocall.calibrate_heston(quotes, S=S, r=r, max_evaluations=1)
+        self.assertEqual(list(result.quotes["option"]), ["put"] * 5)
+        for (_, _, vol), got in zip(cases, result.quotes["market_vol"]):
+            self.assertAlmostEqual(got, vol, delta=2e-13 * vol)
+
     def test_a_fit_stopped_early_says_it_did_not_converge(self):
         quotes = reference_surface(self.TRUTH)[["T", "K", "price"]]
         result = eurocall.calibrate_heston(quotes, S=100, r=0.05, max_evaluations=2)

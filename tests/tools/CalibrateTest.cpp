@@ -17,16 +17,22 @@ namespace {
 const std::vector<double> kTruth = {0.09, 0.04, 2.0, 0.6, 0.3};
 const char* const kNames[] = {"v0", "theta", "kappa", "sigma", "rho"};
 
-// Call prices at S = 100, r = 0.05 from HestonCall_exact, 3 maturities x 5 strikes.
+// Prices at S = 100, r = 0.05 from HestonCall_exact, 3 maturities x 5 strikes: puts
+// (by parity) at the two lowest strikes, calls elsewhere, as a kind column says.
 std::string SyntheticQuotes(const std::string& extraRows = "") {
   std::ostringstream csv;
   csv.precision(17);
-  csv << "T,K,price\n";
+  csv << "T,K,price,kind\n";
   for (double T : {0.25, 1.0, 2.0}) {
     for (double K : {80.0, 90.0, 100.0, 110.0, 120.0}) {
       std::vector<double> args = {100, K, T, 0.05};
       args.insert(args.end(), kTruth.begin(), kTruth.end());
-      csv << T << "," << K << "," << Library().Call("HestonCall_exact", args) << "\n";
+      const double call = Library().Call("HestonCall_exact", args);
+      if (K < 95) {
+        csv << T << "," << K << "," << (call - 100) + std::exp(-(T * 0.05)) * K << ",put\n";
+      } else {
+        csv << T << "," << K << "," << call << ",call\n";
+      }
     }
   }
   return csv.str() + extraRows;
@@ -74,7 +80,7 @@ TEST(Calibrate, RecoversTheParametersThatPricedTheSurface) {
 TEST(Calibrate, UnusableQuotesAreLeftOutAndNamed) {
   if (!Exports({"HestonCall_exact", "BSVol"})) GTEST_SKIP() << "needs the Heston exports";
   const std::string quotes = WriteScratchFile(
-      "quotes_with_bad_rows.csv", SyntheticQuotes("0,100,5\n1,abc,5\n1,100,150\n0.1,300,1e-16\n"));
+      "quotes_with_bad_rows.csv", SyntheticQuotes("0,100,5,call\n1,abc,5,call\n1,100,150,call\n0.1,300,1e-16,call\n"));
   const Outcome o = RunTool({"calibrate", quotes, "--S", "100", "--r", "0.05"});
   EXPECT_EQ(o.status, 1) << o.err;
   EXPECT_NE(o.out.find("quotes fitted 15 of 19"), std::string::npos) << o.out;
