@@ -13,8 +13,8 @@
 // smooth in the parameters, which a 1e-7 staircase is not. For a put the refinement
 // inverts the put price directly, not the mostly intrinsic call that parity makes of it.
 // Measured: puts at K = 70, T = 0.1, vol 0.3 (price 1.3e-4) priced in 40-digit
-// arithmetic give back their volatility within 2e-15 relative; inverting the call of the
-// same put instead lost digits to 2e-12.
+// arithmetic give back their volatility within 2e-15 relative; taking the same put
+// through its call by parity and back first cost digits, to 2e-12.
 #ifndef EUROCALL_TOOLS_OTMVOLATILITY_H
 #define EUROCALL_TOOLS_OTMVOLATILITY_H
 
