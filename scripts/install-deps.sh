@@ -10,9 +10,12 @@ set -euo pipefail
 # command-line tool. pkg-config: the installed-tree test's C consumer. python3-numpy:
 # the Python package's NumPy tests (the interpreter comes with it). libbenchmark-dev:
 # the bench preset. librsvg2-bin, fonts-dejavu-core, libpng-dev: the tool's drawing tests
-# render the SVG charts and read the pictures back.
+# render the SVG charts and read the pictures back. python3-scipy, python3-pandas: the
+# calibration's optimiser and its tests' tables. libgsl-dev: the tool's calibrate
+# command fits with GSL's nonlinear least squares.
 packages=(cmake make gcc g++ binutils libgtest-dev libgmock-dev libcli11-dev pkg-config
-  python3-numpy libbenchmark-dev librsvg2-bin fonts-dejavu-core libpng-dev)
+  python3-numpy libbenchmark-dev librsvg2-bin fonts-dejavu-core libpng-dev
+  python3-scipy python3-pandas libgsl-dev)
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   echo "install-deps.sh: needs Debian's dpkg-query and apt-get (Debian 12 or later)" >&2

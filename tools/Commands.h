@@ -37,6 +37,9 @@ Command AddBatchCommand(CLI::App& tool);
 // smile: the Heston implied volatility across strikes, as CSV and SVG.
 Command AddSmileCommand(CLI::App& tool);
 
+// calibrate: the Heston parameters fitted to a CSV of market quotes.
+Command AddCalibrateCommand(CLI::App& tool);
+
 // The built-in request: every export on one set of market data and Heston parameters,
 // printed as an aligned table.
 int RunDefaultTable(const Library& library);

@@ -231,9 +231,10 @@ std::string RenderSvg(const Chart& chart) {
     svg += "</g>\n";
   }
 
-  // Legend, top right inside the plot.
+  // Legend, top right inside the plot; a series without a name has no entry.
   double ly = top + 16;
   for (const ChartSeries& s : chart.series) {
+    if (s.name.empty()) continue;
     const double lx = kLeft + plotW - 170;
     svg += "<line x1=\"" + Num(lx) + "\" y1=\"" + Num(ly - 4) + "\" x2=\"" + Num(lx + 24) + "\" y2=\"" + Num(ly - 4) +
            "\" stroke=\"" + Escape(s.colour) + "\" stroke-width=\"2\"" +

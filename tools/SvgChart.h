@@ -13,7 +13,7 @@
 namespace eurocall::tool {
 
 struct ChartSeries {
-  std::string name;
+  std::string name;        // in the legend; empty leaves the series out of it
   std::string colour;      // any SVG colour
   bool dashed = false;
   std::vector<double> y;   // one per x; NaN leaves a gap in the line

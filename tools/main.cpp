@@ -96,6 +96,7 @@ int Main(int argc, char** argv) {
   AddSingleCommands(app, &commands);
   commands.push_back(AddBatchCommand(app));
   commands.push_back(AddSmileCommand(app));
+  commands.push_back(AddCalibrateCommand(app));
 
   try {
     app.parse(argc, argv);

@@ -3,7 +3,7 @@
 # (the NumPy tests must run, not skip), the package straight from the source tree under
 # whichever python3 comes first on PATH, and an offline pip install.
 set -euo pipefail
-scripts/install-deps.sh python3-numpy python3-pip python3-setuptools python3-wheel
+scripts/install-deps.sh python3-numpy python3-scipy python3-pandas python3-pip python3-setuptools python3-wheel
 
 # Configured after the interpreter and NumPy are in place, so CTest uses that interpreter.
 cmake --preset default >/dev/null

@@ -21,6 +21,7 @@ build tree of a source checkout, or by the system loader, and loaded on first us
 from . import raw
 from ._functions import VolatilityError, bs_call, bs_vol, heston_call, heston_integrand, heston_vol
 from ._loader import LibraryNotFoundError
+from .calibration import CalibrationResult, calibrate_heston
 from .raw import MissingExportError, library_path
 
 __version__ = "1.0.0"
