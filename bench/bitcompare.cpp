@@ -12,7 +12,8 @@
 // Typical use: build the commit before a change into one directory, the change into
 // another, and compare the two libeurocall.so files. With --time it also times every
 // export of both builds on the typical request, the two alternating batch by batch for
-// 41 rounds (or N), and prints the median time per call of each and the median ratio.
+// 41 rounds (or N), and prints the median time per call of each and the median ratio;
+// the four Heston exports also over the reference rows of tests/data/heston_prices.csv.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -27,6 +28,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "ReferencePrices.h"
 
 namespace {
 
@@ -105,8 +108,10 @@ double Median(std::vector<double> v) {
 // Median time per call of before() and after(), alternating batches of `batch` calls
 // over `rounds` rounds, and the median over the rounds of the ratio after/before within
 // one round: the figure that machine load moves least (two identical builds read 1.000).
+// One call of before() or after() may make `exportCalls` calls of the export (a pass
+// over the reference rows); the times are per export call.
 template <class F>
-void TimeBoth(const char* name, F before, F after, int batch, int rounds) {
+void TimeBoth(const char* name, F before, F after, int batch, int rounds, int exportCalls = 1) {
   using Clock = std::chrono::steady_clock;
   std::vector<double> ta, tb, ratio;
   volatile double sink = 0;
@@ -116,13 +121,13 @@ void TimeBoth(const char* name, F before, F after, int batch, int rounds) {
       const bool first = (turn == 0) == (round % 2 == 0);
       const auto t0 = Clock::now();
       for (int i = 0; i < batch; ++i) sink = sink + (first ? before() : after());
-      t[first ? 0 : 1] = std::chrono::duration<double>(Clock::now() - t0).count() / batch;
+      t[first ? 0 : 1] = std::chrono::duration<double>(Clock::now() - t0).count() / batch / exportCalls;
     }
     ta.push_back(t[0]);
     tb.push_back(t[1]);
     ratio.push_back(t[1] / t[0]);
   }
-  std::printf("%-17s before %10.1f ns  after %10.1f ns  after/before %.3f\n", name, Median(ta) * 1e9,
+  std::printf("%-32s before %10.1f ns  after %10.1f ns  after/before %.3f\n", name, Median(ta) * 1e9,
               Median(tb) * 1e9, Median(ratio));
 }
 
@@ -141,6 +146,24 @@ void TimeExports(const Library& a, const Library& b, int rounds) {
     if (!fa || !fb) continue;
     TimeBoth(name, std::function<double()>([&] { return fa(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho); }),
              std::function<double()>([&] { return fb(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho); }), 5, rounds);
+  }
+  // The Heston exports once more over every reference row, a whole pass per turn: the
+  // rows reach the hard corners (short maturity, large vol of vol) that the typical
+  // request does not.
+  const std::vector<eurocall::bench::ReferencePrice> rows = eurocall::bench::ReadReferencePrices(EUROCALL_REFERENCE_PRICES);
+  if (rows.empty()) return;
+  for (const char* name : {"HestonCall_exact", "HestonCall_fast", "HestonVol_exact", "HestonVol_fast"}) {
+    const auto fa = reinterpret_cast<Fn9>(a.Find(name)), fb = reinterpret_cast<Fn9>(b.Find(name));
+    if (!fa || !fb) continue;
+    auto overRows = [&rows](Fn9 f) {
+      return std::function<double()>([&rows, f] {
+        double s = 0;
+        for (const auto& p : rows) s += f(p.S, p.K, p.T, p.r, p.v0, p.theta, p.kappa, p.sigma, p.rho);
+        return s;
+      });
+    };
+    const std::string label = std::string(name) + " over " + std::to_string(rows.size()) + " rows";
+    TimeBoth(label.c_str(), overRows(fa), overRows(fb), 1, rounds, static_cast<int>(rows.size()));
   }
   for (const char* name : {"RealIntegrand_j0", "RealIntegrand_j1", "theIntegrand"}) {
     const auto fa = reinterpret_cast<Fn8>(a.Find(name)), fb = reinterpret_cast<Fn8>(b.Find(name));

@@ -70,6 +70,19 @@ extern thread_local IntegrandParamsRecord IntegrandParams;
 // theIntegrand at phi with the other seven arguments read from IntegrandParams.
 double IntegrandCallback(double phi);
 
+// HestonCall_exact's tail integrand as a batch integrand of the integrator
+// (quadrature.h): theIntegrand of one parameter set at every phi of a rule, the nodes
+// side by side, from terms and e^x formed once per price. The values are
+// IntegrandCallback's at the same phi, bit for bit, while IntegrandParams holds the
+// same parameter set.
+struct TailIntegrand {
+  const IntegrandTerms* terms;
+  double x;
+  double expX;
+};
+// context points at a TailIntegrand; values[i] = theIntegrand at phi[i], i < count.
+void TheIntegrandOfTail(void* context, const double* phi, int count, double* values);
+
 }  // namespace eurocall
 
 #endif

@@ -5,7 +5,9 @@
 // subinterval with the largest error. Once the subinterval to bisect is no longer than
 // `small`, the large subintervals are refined first and the sum of all estimates is fed
 // to the epsilon algorithm; `small` is then halved. The better of the plain sum and the
-// extrapolated value is returned, after a test for divergence.
+// extrapolated value is returned, after a test for divergence. Each rule application
+// evaluates its points as one batch (BatchIntegrand); a plain integrand is called one
+// point at a time through the same code.
 //
 //   both tolerances negative (NaN counts as negative), or rangeKind not 1, -1, 2
 //                                  -> 0, error 0, no evaluations, InvalidInput
@@ -26,6 +28,7 @@
 #include <cmath>
 #include <limits>
 
+#include "quadrature/OnePointAtATime.h"
 #include "quadrature/quadrature.h"
 
 namespace eurocall {
@@ -80,7 +83,7 @@ IntegrationStatus Reported(Working code) {
 
 }  // namespace
 
-double IntegrateToInfinity(Integrand f, double bound, int rangeKind, double absTol, double relTol,
+double IntegrateToInfinity(const BatchIntegrand& f, double bound, int rangeKind, double absTol, double relTol,
                            double& error, int& evaluations, IntegrationStatus& status) {
   Working code = Working::None;
   evaluations = 0;
@@ -324,6 +327,11 @@ double IntegrateToInfinity(Integrand f, double bound, int rangeKind, double absT
   if (rangeKind == 2) evaluations = 2 * evaluations;
   status = Reported(code);
   return result;
+}
+
+double IntegrateToInfinity(Integrand f, double bound, int rangeKind, double absTol, double relTol,
+                           double& error, int& evaluations, IntegrationStatus& status) {
+  return IntegrateToInfinity(OnePointAtATime(f), bound, rangeKind, absTol, relTol, error, evaluations, status);
 }
 
 }  // namespace eurocall

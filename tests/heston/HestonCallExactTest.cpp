@@ -1,15 +1,19 @@
 // HestonCall_exact: the panel schedule near the origin and where the tail starts, the
 // absolute integral and the floors of the price, the per-thread parameter record, and
-// the degraded price while the error indicator is set.
+// the degraded price while the error indicator is set, and the tail's batch integrand
+// against the one-argument callback.
 #include <cmath>
 #include <limits>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "heston/IntegrandTerms.h"
 #include "heston/PanelSchedules.h"
 #include "heston/heston.h"
+#include "quadrature/quadrature.h"
 #include "runtime/ErrorIndicator.h"
 #include "support/Ulps.h"
 
@@ -122,6 +126,117 @@ TEST(HestonPrices, ErrorIndicatorDegradesBothPricesAndTheirVolatilities) {
   // At vol 0.001 BSCall is exactly S - K e^(-rT) here (d1 = 50): the bracket end is the root.
   EXPECT_TRUE(BitExact(volExact, 0.001));
   EXPECT_TRUE(BitExact(outOfMoney, 0.0));  // both candidates negative
+}
+
+// Two parameter sets of the reference rows: the typical request, and the short, wild
+// one (T = 0.1, sigma = 1, rho = -0.9) whose tail takes the most rules.
+struct ParameterSet {
+  const char* what;
+  double S, K, T, r, v0, theta, kappa, sigma, rho;
+};
+const ParameterSet kSets[] = {
+    {"typical", 100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7},
+    {"short, sigma 1", 100, 100, 0.1, 0.0, 0.01, 0.09, 0.5, 1.0, -0.9},
+};
+
+// The record and the batch integrand's context for one parameter set, as
+// HestonCall_exact forms them.
+struct Tail {
+  IntegrandTerms terms;
+  TailIntegrand integrand;
+  explicit Tail(const ParameterSet& p) : terms(FormIntegrandTerms(p.T, p.theta, p.v0, p.kappa, p.sigma, p.rho)) {
+    const double x = std::log((std::exp(p.T * p.r) * p.S) / p.K);
+    IntegrandParams = {x, p.kappa, p.sigma, p.v0, p.rho, p.T, p.theta};
+    integrand = {&terms, x, std::exp(x)};
+  }
+};
+
+TEST(HestonCallExact, TailBatchesGiveTheCallbacksValues) {
+  // Batches of a rule's size, of the whole line's, and of sizes that split unevenly.
+  const int counts[] = {1, 15, 17, 30};
+  for (const ParameterSet& p : kSets) {
+    Tail tail(p);
+    for (int count : counts) {
+      double phi[30], values[30];
+      for (int i = 0; i < count; ++i) phi[i] = 1.0999999999999999 + 7.5 * i * i;  // up to 6e3
+      phi[0] = count == 17 ? 0.0 : phi[0];  // theIntegrand's floor inside a batch
+      TheIntegrandOfTail(&tail.integrand, phi, count, values);
+      for (int i = 0; i < count; ++i) {
+        EXPECT_TRUE(BitExact(values[i], IntegrandCallback(phi[i]))) << p.what << ", " << count << " at " << phi[i];
+      }
+    }
+  }
+}
+
+// Counts the rules of a tail integration and sets the error indicator right after the
+// last value of rule number tSetAfterRule (1 for the first), where the rule's own
+// power is the only call that could set it: the next rule is the first to see it.
+thread_local int tSetAfterRule = 0;
+thread_local int tRules = 0;
+thread_local int tPointsOfRule = 0;
+
+void AfterRule() {
+  if (++tRules == tSetAfterRule) SetErrorIndicator(kDomainError);
+}
+double CallbackSettingIndicator(double phi) {
+  const double value = IntegrandCallback(phi);
+  if (++tPointsOfRule == kRulePoints) {
+    tPointsOfRule = 0;
+    AfterRule();
+  }
+  return value;
+}
+void BatchSettingIndicator(void* context, const double* phi, int count, double* values) {
+  TheIntegrandOfTail(context, phi, count, values);
+  AfterRule();
+}
+
+struct TailOutcome {
+  double result, error;
+  int evaluations;
+  IntegrationStatus status;
+};
+
+template <class F>
+TailOutcome IntegrateTail(const F& f, int setAfterRule, bool setBefore) {
+  SetErrorIndicator(setBefore ? kRangeError : 0);
+  tSetAfterRule = setAfterRule;
+  tRules = 0;
+  tPointsOfRule = 0;
+  TailOutcome o{};
+  o.result = IntegrateToInfinity(f, 1.0999999999999999, 1, 0.0, 1e-8, o.error, o.evaluations, o.status);
+  SetErrorIndicator(0);
+  return o;
+}
+
+TEST(HestonCallExact, TailBatchesKeepTheOutcomeWhenTheErrorIndicatorGoesOn) {
+  // The indicator set before the tail, after one of its rules, or never: from then on
+  // every value is 0 either way, and the batch way gives the callback's whole outcome.
+  for (const ParameterSet& p : kSets) {
+    Tail tail(p);
+    const TailOutcome clean = IntegrateTail(CallbackSettingIndicator, 0, false);
+    ASSERT_GT(clean.evaluations, 5 * kRulePoints) << p.what;
+    const int rules = clean.evaluations / kRulePoints;
+    struct Case {
+      int afterRule;
+      bool before;
+    };
+    const Case cases[] = {{0, false}, {0, true}, {1, false}, {2, false}, {3, false}, {rules / 2, false},
+                          {rules - 1, false}};
+    for (const Case& c : cases) {
+      const TailOutcome plain = IntegrateTail(CallbackSettingIndicator, c.afterRule, c.before);
+      const TailOutcome batch = IntegrateTail(BatchIntegrand{BatchSettingIndicator, &tail.integrand}, c.afterRule, c.before);
+      const std::string what = std::string(p.what) + ", after rule " + std::to_string(c.afterRule) +
+                               (c.before ? ", set before" : "");
+      EXPECT_TRUE(BitExact(batch.result, plain.result)) << what;
+      EXPECT_TRUE(BitExact(batch.error, plain.error)) << what;
+      EXPECT_EQ(batch.evaluations, plain.evaluations) << what;
+      EXPECT_EQ(batch.status, plain.status) << what;
+      // The forced indicator did change the run (a zero tail from the start when set before).
+      if (c.before) EXPECT_TRUE(BitExact(plain.result, 0.0)) << what;
+      if (c.afterRule > 0) EXPECT_FALSE(BitExact(plain.result, clean.result)) << what;
+    }
+  }
 }
 
 }  // namespace
