@@ -16,8 +16,7 @@
 #include "ReferencePrices.h"
 #include "blackscholes/blackscholes.h"
 #include "eurocall.h"
-#include "heston/HestonCallExactCore.h"
-#include "heston/HestonCallFastCore.h"
+#include "heston/PanelSchedules.h"
 #include "heston/heston.h"
 #include "quadrature/quadrature.h"
 
@@ -52,13 +51,12 @@ void PerCall(benchmark::State& state, double callsPerIteration) {
 // Integrand evaluations of HestonCall_fast: 16 per panel.
 double FastEvaluations(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma,
                        double rho) {
+  const double x = LogForwardMoneyness(S, K, T * r);
   double panels = 0;
-  HestonCallFastCore(
-      [&](double x, double lower, double upper) {
-        ++panels;
-        return IntegratePanel(x, T, v0, theta, kappa, sigma, rho, lower, upper);
-      },
-      S, K, T, r);
+  SumPanelsOfWidthFour([&](double a, double b) {
+    ++panels;
+    return IntegratePanel(x, T, v0, theta, kappa, sigma, rho, a, b);
+  });
   return 16 * panels;
 }
 
@@ -66,22 +64,20 @@ double FastEvaluations(double S, double K, double T, double r, double v0, double
 // adaptive integrator's own count, with the parameter record set as the price sets it.
 double ExactEvaluations(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma,
                         double rho) {
-  const double rT = T * r;
-  const double x = std::log((std::exp(rT) * S) / K);
+  const double x = LogForwardMoneyness(S, K, T * r);
   IntegrandParams = {x, kappa, sigma, v0, rho, T, theta};
   double panels = 0;
-  int tail = 0;
-  HestonCallExactCore(
+  double tailStart = 0;
+  SumPanelsNearOrigin(
       [&](double a, double b) {
         ++panels;
         return IntegratePanel(x, T, v0, theta, kappa, sigma, rho, a, b);
       },
-      [&](double bound) {
-        double error = 0;
-        IntegrationStatus status{};
-        return IntegrateToInfinity(IntegrandCallback, bound, 1, 0.0, 1e-8, error, tail, status);
-      },
-      S, K, rT);
+      tailStart);
+  double error = 0;
+  int tail = 0;
+  IntegrationStatus status{};
+  IntegrateToInfinity(IntegrandCallback, tailStart, 1, 0.0, 1e-8, error, tail, status);
   return 16 * panels + tail;
 }
 
@@ -257,7 +253,7 @@ const std::vector<double>& PhiSpread() {
   }();
   return phis;
 }
-const double kX = std::log((std::exp(kT * kR) * kS) / kK);
+const double kX = LogForwardMoneyness(kS, kK, kT * kR);
 
 void BM_theIntegrand_Spread(benchmark::State& state) {
   for (auto _ : state) {
@@ -272,7 +268,7 @@ BENCHMARK(BM_theIntegrand_Spread);
 void BM_theIntegrand_Rows(benchmark::State& state) {
   const std::vector<ReferencePrice>& rows = Rows();
   std::vector<double> xs;
-  for (const ReferencePrice& q : rows) xs.push_back(std::log((std::exp(q.T * q.r) * q.S) / q.K));
+  for (const ReferencePrice& q : rows) xs.push_back(LogForwardMoneyness(q.S, q.K, q.T * q.r));
   for (auto _ : state) {
     for (size_t i = 0; i < rows.size(); ++i) {
       const ReferencePrice& q = rows[i];

@@ -22,9 +22,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "heston/HestonCallFastCore.h"
-#include "heston/IntegrandCore.h"
-#include "heston/IntegratePanelCore.h"
+#include "heston/IntegrandLanes.h"
+#include "heston/IntegrandTerms.h"
+#include "heston/PanelSchedules.h"
+#include "heston/GaussLegendreRule.h"
 #include "heston/heston.h"
 
 namespace eurocall::bench {
@@ -66,7 +67,7 @@ struct RecordingMaths {
   double Atan2(double y, double x) const {
     rec->atanY.push_back(y);
     rec->atanX.push_back(x);
-    return ArcTan2(y, x);
+    return std::atan2(y, x);
   }
   void SinCos(double v, double& s, double& c) const {
     rec->sincos.push_back(v);
@@ -92,7 +93,7 @@ struct FloorInput {
 
 struct Nodes {
   IntegrandTerms terms;
-  double expX;
+  double x, expX;
   std::vector<double> phi;          // the floored nodes, in evaluation order
   std::vector<FloorInput> floor;
 };
@@ -102,23 +103,23 @@ const Nodes& TypicalNodes() {
     Nodes n;
     Recorded rec;
     const RecordingMaths m{&rec};
-    bool formed = false;
-    const double price = HestonCallFastCore(
-        [&](double x, double lower, double upper) {
-          if (!formed) {
-            n.terms = FormIntegrandTerms(x, kT, kTheta, kV0, kKappa, kSigma, kRho);
-            n.expX = std::exp(x);
-            formed = true;
-          }
-          return IntegratePanelCore(
-              [&](double phi) {
-                const double phiUsed = FlooredPhi(phi);
-                n.phi.push_back(phiUsed);
-                return CombinedFromTerms(m, n.terms, n.expX, phiUsed);
-              },
-              lower, upper);
-        },
-        kS, kK, kT, kR);
+    const double rT = kT * kR;
+    n.x = LogForwardMoneyness(kS, kK, rT);
+    n.terms = FormIntegrandTerms(kT, kTheta, kV0, kKappa, kSigma, kRho);
+    n.expX = std::exp(n.x);
+    // HestonCall_fast's panels, each node evaluated alone so that the record of every
+    // evaluation stays together.
+    const double total = SumPanelsOfWidthFour([&](double a, double b) {
+      double phi[16], f[16];
+      GaussLegendreNodes(a, b, phi);
+      for (int k = 0; k < 16; ++k) {
+        const double phiUsed = FlooredPhi(phi[k]);
+        n.phi.push_back(phiUsed);
+        CombinedIntegrandAt<1>(m, n.terms, n.x, n.expX, &phiUsed, &f[k]);
+      }
+      return GaussLegendreSum(a, b, f);
+    });
+    const double price = PriceFromIntegral(kS, kK, std::exp(-rT), total);
     const double library = HestonCall_fast(kS, kK, kT, kR, kV0, kTheta, kKappa, kSigma, kRho);
     const size_t e = n.phi.size();
     if (price != library || rec.roots.size() != 6 * e || rec.exps.size() != 4 * e || rec.sincos.size() != 2 * e ||
@@ -130,7 +131,7 @@ const Nodes& TypicalNodes() {
       FloorInput f;
       for (int k = 0; k < 6; ++k) f.root[k] = rec.roots[6 * i + k];
       for (int k = 0; k < 4; ++k) f.exp[k] = rec.exps[4 * i + k];
-      f.exp[4] = n.terms.x;
+      f.exp[4] = n.x;
       for (int j = 0; j < 2; ++j) {
         f.trig[j] = rec.sincos[2 * i + j];
         f.sin[j] = rec.sins[2 * i + j];
@@ -193,9 +194,8 @@ double IntegrandSweep(const Nodes&) {
 
 // The public theIntegrand, which forms its terms and e^x on every call.
 double TheIntegrandSweep(const Nodes& n) {
-  const IntegrandTerms& t = n.terms;
   double s = 0;
-  for (double phi : n.phi) s += theIntegrand(t.x, t.T, t.v0, t.theta, t.kappa, t.sigma, t.rho, Opaque(phi));
+  for (double phi : n.phi) s += theIntegrand(n.x, kT, kV0, kTheta, kKappa, kSigma, kRho, Opaque(phi));
   return s;
 }
 

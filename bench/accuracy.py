@@ -5,7 +5,7 @@
 
 Loads the shared library (default: build/default/bin/libeurocall.so), prices every row
 of tests/data/heston_prices.csv with both methods, prints the largest absolute error by
-maturity and parameter set as Markdown tables (the largest over the five strikes and
+maturity and parameter set as the Markdown tables of docs/accuracy.md (the largest over the five strikes and
 both rates of each cell, with the strike and rate where it occurs), and draws the same
 figures as an SVG (default docs/accuracy.svg). Only the standard library is used.
 """

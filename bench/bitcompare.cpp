@@ -1,4 +1,4 @@
-// eurocall_bitcompare BEFORE.so AFTER.so [cases] [--time]
+// eurocall_bitcompare BEFORE.so AFTER.so [cases] [--time [--rounds N]]
 //
 // Loads two builds of the shared library side by side and calls every export that both
 // have on the same inputs: a few thousand random realistic requests per export (fixed
@@ -11,8 +11,9 @@
 //
 // Typical use: build the commit before a change into one directory, the change into
 // another, and compare the two libeurocall.so files. With --time it also times every
-// export of both builds on the typical request, the two alternating call by call
-// batch, and prints the median time per call of each and their ratio.
+// export of both builds on the typical request, the two alternating batch by batch for
+// 41 rounds (or N), and prints the median time per call of each and the median ratio;
+// the four Heston exports also over the reference rows of tests/data/heston_prices.csv.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -27,6 +28,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "ReferencePrices.h"
 
 namespace {
 
@@ -102,26 +105,33 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// Median time per call of before() and after(), alternating batches of `batch` calls.
+// Median time per call of before() and after(), alternating batches of `batch` calls
+// over `rounds` rounds, and the median over the rounds of the ratio after/before within
+// one round: the figure that machine load moves least (two identical builds read 1.000).
+// One call of before() or after() may make `exportCalls` calls of the export (a pass
+// over the reference rows); the times are per export call.
 template <class F>
-void TimeBoth(const char* name, F before, F after, int batch) {
+void TimeBoth(const char* name, F before, F after, int batch, int rounds, int exportCalls = 1) {
   using Clock = std::chrono::steady_clock;
-  std::vector<double> ta, tb;
+  std::vector<double> ta, tb, ratio;
   volatile double sink = 0;
-  for (int round = 0; round < 41; ++round) {
+  for (int round = 0; round < rounds; ++round) {
+    double t[2] = {0, 0};
     for (int turn = 0; turn < 2; ++turn) {
       const bool first = (turn == 0) == (round % 2 == 0);
       const auto t0 = Clock::now();
       for (int i = 0; i < batch; ++i) sink = sink + (first ? before() : after());
-      const double t = std::chrono::duration<double>(Clock::now() - t0).count() / batch;
-      (first ? ta : tb).push_back(t);
+      t[first ? 0 : 1] = std::chrono::duration<double>(Clock::now() - t0).count() / batch / exportCalls;
     }
+    ta.push_back(t[0]);
+    tb.push_back(t[1]);
+    ratio.push_back(t[1] / t[0]);
   }
-  const double a = Median(ta), b = Median(tb);
-  std::printf("%-17s before %10.1f ns  after %10.1f ns  after/before %.2f\n", name, a * 1e9, b * 1e9, b / a);
+  std::printf("%-32s before %10.1f ns  after %10.1f ns  after/before %.3f\n", name, Median(ta) * 1e9,
+              Median(tb) * 1e9, Median(ratio));
 }
 
-void TimeExports(const Library& a, const Library& b) {
+void TimeExports(const Library& a, const Library& b, int rounds) {
   const Request q = {100, 100, 1, 0.05, 0.2, 0.04, 0.04, 1.5, 0.3, -0.7, 0.75};
   const double x = std::log((std::exp(q.T * q.r) * q.S) / q.K);
   for (const char* name : {"BSCall", "BSVol"}) {
@@ -129,19 +139,37 @@ void TimeExports(const Library& a, const Library& b) {
     if (!fa || !fb) continue;
     const double last = std::strcmp(name, "BSVol") == 0 ? 10.450583572185565 : q.vol;
     TimeBoth(name, std::function<double()>([&] { return fa(q.S, q.K, q.T, q.r, last); }),
-             std::function<double()>([&] { return fb(q.S, q.K, q.T, q.r, last); }), 2000);
+             std::function<double()>([&] { return fb(q.S, q.K, q.T, q.r, last); }), 2000, rounds);
   }
   for (const char* name : {"HestonCall_exact", "HestonCall_fast", "HestonVol_exact", "HestonVol_fast"}) {
     const auto fa = reinterpret_cast<Fn9>(a.Find(name)), fb = reinterpret_cast<Fn9>(b.Find(name));
     if (!fa || !fb) continue;
     TimeBoth(name, std::function<double()>([&] { return fa(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho); }),
-             std::function<double()>([&] { return fb(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho); }), 5);
+             std::function<double()>([&] { return fb(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho); }), 5, rounds);
+  }
+  // The Heston exports once more over every reference row, a whole pass per turn: the
+  // rows reach the hard corners (short maturity, large vol of vol) that the typical
+  // request does not.
+  const std::vector<eurocall::bench::ReferencePrice> rows = eurocall::bench::ReadReferencePrices(EUROCALL_REFERENCE_PRICES);
+  if (rows.empty()) return;
+  for (const char* name : {"HestonCall_exact", "HestonCall_fast", "HestonVol_exact", "HestonVol_fast"}) {
+    const auto fa = reinterpret_cast<Fn9>(a.Find(name)), fb = reinterpret_cast<Fn9>(b.Find(name));
+    if (!fa || !fb) continue;
+    auto overRows = [&rows](Fn9 f) {
+      return std::function<double()>([&rows, f] {
+        double s = 0;
+        for (const auto& p : rows) s += f(p.S, p.K, p.T, p.r, p.v0, p.theta, p.kappa, p.sigma, p.rho);
+        return s;
+      });
+    };
+    const std::string label = std::string(name) + " over " + std::to_string(rows.size()) + " rows";
+    TimeBoth(label.c_str(), overRows(fa), overRows(fb), 1, rounds, static_cast<int>(rows.size()));
   }
   for (const char* name : {"RealIntegrand_j0", "RealIntegrand_j1", "theIntegrand"}) {
     const auto fa = reinterpret_cast<Fn8>(a.Find(name)), fb = reinterpret_cast<Fn8>(b.Find(name));
     if (!fa || !fb) continue;
     TimeBoth(name, std::function<double()>([&] { return fa(x, q.T, q.v0, q.theta, q.kappa, q.sigma, q.rho, q.phi); }),
-             std::function<double()>([&] { return fb(x, q.T, q.v0, q.theta, q.kappa, q.sigma, q.rho, q.phi); }), 2000);
+             std::function<double()>([&] { return fb(x, q.T, q.v0, q.theta, q.kappa, q.sigma, q.rho, q.phi); }), 2000, rounds);
   }
 }
 
@@ -149,16 +177,19 @@ void TimeExports(const Library& a, const Library& b) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s BEFORE.so AFTER.so [cases per export, default 3000]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s BEFORE.so AFTER.so [cases per export, default 3000] [--time [--rounds N]]\n", argv[0]);
     return 2;
   }
   const Library a = Open(argv[1]), b = Open(argv[2]);
   if (!a.handle || !b.handle) return 2;
   int cases = 3000;
   bool timing = false;
+  int rounds = 41;
   for (int i = 3; i < argc; ++i) {
     if (std::strcmp(argv[i], "--time") == 0) {
       timing = true;
+    } else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
+      rounds = std::atoi(argv[++i]);
     } else {
       cases = std::atoi(argv[i]);
     }
@@ -241,6 +272,6 @@ int main(int argc, char** argv) {
     report(name, t);
   }
   std::printf(failures == 0 ? "all compared exports bit-identical\n" : "%d exports differ\n", failures);
-  if (timing) TimeExports(a, b);
+  if (timing) TimeExports(a, b, rounds);
   return failures == 0 ? 0 : 1;
 }

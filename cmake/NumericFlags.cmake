@@ -8,8 +8,6 @@
 #                       stated explicitly so that no toolchain default can turn it on
 #   -msse2 -mfpmath=sse (32-bit x86 only) doubles in SSE registers, never the 80-bit x87
 #                       stack, whose wider intermediates round twice
-# Only the nine exports leave the shared library: everything else is compiled with
-# hidden visibility, and the version script / .def file list exactly the nine.
 add_library(eurocall_numeric INTERFACE)
 target_compile_options(eurocall_numeric INTERFACE
   $<$<COMPILE_LANG_AND_ID:CXX,GNU,Clang,AppleClang>:-ffp-contract=off -fno-fast-math>
@@ -17,6 +15,3 @@ target_compile_options(eurocall_numeric INTERFACE
 if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$")
   target_compile_options(eurocall_numeric INTERFACE -msse2 -mfpmath=sse)
 endif()
-set(CMAKE_CXX_VISIBILITY_PRESET hidden)
-set(CMAKE_C_VISIBILITY_PRESET hidden)
-set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)

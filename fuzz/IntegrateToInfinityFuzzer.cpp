@@ -5,7 +5,9 @@
 // evaluation count that is the number of integrand calls actually made, 15 per rule
 // application (30 on the whole line) and 2 last + 1 applications, so 15 mod 30 (30 mod
 // 60) and at most 14985 (29970). The first rule alone ends with status 0 or 2; the
-// subinterval limit ends with status 1, 3 or 5, and status 1 only there.
+// subinterval limit ends with status 1, 3 or 5, and status 1 only there. The same
+// integrand as a batch integrand (each rule's points at once) gives the same outcome to
+// the bit, every batch one whole rule.
 //
 // Input: range kind byte (< 240: 1, -1, 2 by byte % 3; otherwise the next byte as a
 // signed int), bound, absolute and relative tolerance (a kind byte each: 0 zero,
@@ -13,6 +15,7 @@
 // number of terms (1 + byte % 4), then per term a kind byte and I16 parameters.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "FuzzInput.h"
 #include "quadrature/quadrature.h"
@@ -60,6 +63,19 @@ double FamilyIntegrand(double x) {
     sum += t.c * v;
   }
   return sum;
+}
+
+// FamilyIntegrand a rule at a time; counts the batches that are not one whole rule.
+long gOddBatches = 0;
+void FamilyBatch(void*, const double* x, int count, double* values) {
+  if (count != eurocall::kRulePoints && count != eurocall::kRulePointsWholeLine) ++gOddBatches;
+  for (int i = 0; i < count; ++i) values[i] = FamilyIntegrand(x[i]);
+}
+
+std::uint64_t Bits(double v) {
+  std::uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
 }
 
 double Tolerance(FuzzInput& in) {
@@ -128,6 +144,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (code < 0 || code > 6) Fail("status outside 0..6");
   if (evaluations != gFamily.calls) Fail("evaluation count differs from the integrand calls made");
+
+  double batchError = -1.0;
+  int batchEvaluations = -1;
+  IntegrationStatus batchStatus{};
+  gOddBatches = 0;
+  const double batchResult = eurocall::IntegrateToInfinity(eurocall::BatchIntegrand{FamilyBatch, nullptr}, bound,
+                                                           rangeKind, absTol, relTol, batchError, batchEvaluations,
+                                                           batchStatus);
+  if (Bits(batchResult) != Bits(result) || Bits(batchError) != Bits(error) || batchEvaluations != evaluations ||
+      batchStatus != status) {
+    Fail("batch integrand's outcome differs from the plain one's");
+  }
+  if (gOddBatches != 0) Fail("a batch that is not one whole rule");
 
   const bool invalid = !(absTol >= 0.0 || relTol >= 0.0) || !(rangeKind == 1 || rangeKind == -1 || rangeKind == 2);
   if (invalid != (code == 6)) Fail("status 6 not exactly for invalid input");

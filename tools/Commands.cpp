@@ -1,12 +1,15 @@
 #include "Commands.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 
+#include "Domain.h"
+#include "Files.h"
 #include "Numbers.h"
+#include "Options.h"
+#include "Request.h"
 
 namespace eurocall::tool {
 
@@ -23,41 +26,70 @@ std::string Arguments(Export e, const Values& v) {
   return s;
 }
 
+const char* CommandHelp(Export e) {
+  switch (e) {
+    case Export::BSCall: return "Black-Scholes call price (BSCall), or put with --kind put";
+    case Export::BSVol: return "Black-Scholes implied volatility of a call or put price (BSVol); sentinels 0, 2, 999";
+    case Export::HestonCall_exact: return "Heston call price (HestonCall_exact, or HestonCall_fast by --method), or put";
+    case Export::HestonVol_exact:
+      return "implied volatility of the Heston price (HestonVol_exact, or HestonVol_fast by --method); sentinels 2, 999";
+    case Export::RealIntegrand_j0: return "real integrand of the strike probability (RealIntegrand_j0)";
+    case Export::RealIntegrand_j1: return "real integrand of the spot probability (RealIntegrand_j1)";
+    default: return "combined integrand e^x j1 - j0 (theIntegrand)";
+  }
+}
+
+int RunSingle(const Library& library, Export e, const Request& request, bool raw) {
+  if (const auto missing = library.Missing(ExportsNeeded({e})); !missing.empty()) {
+    Complain(MissingExportsMessage(library, missing));
+    return kNoLibrary;
+  }
+  if (!raw) {
+    if (const auto problem = FirstOutsideDomain(RequestParams(e), request.values)) {
+      Complain(*problem + "; --raw prints the library's number as it is");
+      return kUsage;
+    }
+  }
+  const double result = Compute(library, e, request);
+  std::string why;
+  if (!WriteAll("", FormatDouble(result) + "\n", &why)) {
+    Complain(why);
+    return kInputOutput;
+  }
+  if (const auto note = ResultNote(library, e, request, result)) {
+    const bool sentinel = SentinelMeaning(e, result).has_value();
+    Complain(std::string("note: ") + Info(e).name + " returned " +
+             (sentinel ? "the sentinel " + *note : FormatDouble(result) + ", " + *note));
+  }
+  return kOk;
+}
+
 }  // namespace
 
 void Complain(const std::string& message) { std::fprintf(stderr, "eurocall: %s\n", message.c_str()); }
 
-bool ReadAll(const std::string& path, std::string* text, std::string* why) {
-  const bool standard = path.empty() || path == "-";
-  std::FILE* f = standard ? stdin : std::fopen(path.c_str(), "rb");
-  if (!f) {
-    *why = "cannot open '" + path + "': " + std::strerror(errno);
-    return false;
+void AddSingleCommands(CLI::App& tool, std::vector<Command>* commands) {
+  struct Single {
+    Request request;
+    std::string method = "exact";
+    bool raw = false;
+  };
+  for (const ExportInfo& info : AllExports()) {
+    // One command per export, or per exact and fast pair.
+    if (std::string(info.method) == "fast") continue;
+    const Export exact = info.id;
+    const Export fast = ExportsNamed(info.command, "fast").front();
+    auto single = std::make_shared<Single>();
+    CLI::App* app = tool.add_subcommand(info.command, CommandHelp(exact));
+    for (Param p : info.params) AddNumber(app, p, &single->request.values);
+    if (fast != exact) AddMethod(app, &single->method, {"exact", "fast"});
+    if (info.result != ResultKind::integrand) AddKindAndDividend(app, &single->request);
+    app->add_flag("--raw", single->raw, "print the library's number even for arguments outside the model's domain");
+    commands->push_back({app, [single, exact, fast](const Library& library) {
+                           return RunSingle(library, single->method == "fast" ? fast : exact, single->request,
+                                            single->raw);
+                         }});
   }
-  char buffer[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text->append(buffer, n);
-  const bool failed = std::ferror(f) != 0;
-  const int error = errno;
-  if (!standard) std::fclose(f);
-  if (failed) {
-    *why = "cannot read '" + (standard ? std::string("standard input") : path) + "': " + std::strerror(error);
-    return false;
-  }
-  return true;
-}
-
-bool WriteAll(const std::string& path, const std::string& text, std::string* why) {
-  const bool standard = path.empty() || path == "-";
-  std::FILE* f = standard ? stdout : std::fopen(path.c_str(), "wb");
-  if (!f) {
-    *why = "cannot write '" + path + "': " + std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = (standard ? std::fflush(f) : std::fclose(f)) == 0 && ok;
-  if (!ok) *why = "cannot write '" + (standard ? std::string("standard output") : path) + "': " + std::strerror(errno);
-  return ok;
 }
 
 int RunDefaultTable(const Library& library) {
@@ -111,23 +143,6 @@ int RunDefaultTable(const Library& library) {
   if (!WriteAll("", out, &why)) {
     Complain(why);
     return kInputOutput;
-  }
-  return kOk;
-}
-
-int RunSingle(const Library& library, Export e, const Values& args) {
-  if (const auto missing = library.Missing({e}); !missing.empty()) {
-    Complain(MissingExportsMessage(library, missing));
-    return kNoLibrary;
-  }
-  const double result = library.Call(e, args);
-  std::string why;
-  if (!WriteAll("", FormatDouble(result) + "\n", &why)) {
-    Complain(why);
-    return kInputOutput;
-  }
-  if (const auto meaning = SentinelMeaning(e, result)) {
-    Complain(std::string("note: ") + Info(e).name + " returned the sentinel " + *meaning);
   }
   return kOk;
 }

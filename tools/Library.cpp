@@ -22,14 +22,27 @@ std::string Join(const std::string& dir, const std::string& file) {
 }  // namespace
 
 bool Library::Load(const std::string& executable, std::string* why) {
-  const std::string here = DirectoryOf(executable);
   struct Candidate {
     std::string path, origin;
   };
-  std::vector<Candidate> candidates = {{Join(here, EUROCALL_LIBRARY_NAME), "next to the tool"}};
+  std::vector<Candidate> candidates;
   const char* env = std::getenv("EUROCALL_LIBRARY");
-  if (env && *env) candidates.push_back({env, "EUROCALL_LIBRARY"});
-  candidates.push_back({Join(Join(here, EUROCALL_LIBDIR_FROM_BINDIR), EUROCALL_LIBRARY_NAME), "installed tree"});
+  if (env && *env) {
+    // Named, it is the only place looked at: a library that does not load there is an
+    // error, not a reason to take another one.
+    if (IsDirectory(env)) {
+      candidates.push_back({Join(env, EUROCALL_LIBRARY_NAME), "in the directory EUROCALL_LIBRARY"});
+      if (std::string(EUROCALL_LIBRARY_LINK_NAME) != EUROCALL_LIBRARY_NAME) {
+        candidates.push_back({Join(env, EUROCALL_LIBRARY_LINK_NAME), "in the directory EUROCALL_LIBRARY"});
+      }
+    } else {
+      candidates.push_back({env, "EUROCALL_LIBRARY"});
+    }
+  } else {
+    const std::string here = DirectoryOf(executable);
+    candidates.push_back({Join(here, EUROCALL_LIBRARY_NAME), "next to the tool"});
+    candidates.push_back({Join(Join(here, EUROCALL_LIBDIR_FROM_BINDIR), EUROCALL_LIBRARY_NAME), "installed tree"});
+  }
 
   std::string tried;
   for (const Candidate& c : candidates) {
@@ -44,6 +57,7 @@ bool Library::Load(const std::string& executable, std::string* why) {
     tried += "\n  " + c.path + " (" + c.origin + "): " + reason;
   }
   *why = "cannot load the eurocall library; tried:" + tried;
+  if (!(env && *env)) *why += "\n  (set EUROCALL_LIBRARY to the library file, or to its directory)";
   return false;
 }
 

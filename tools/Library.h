@@ -14,8 +14,9 @@ namespace eurocall::tool {
 
 class Library {
  public:
-  // Looks for the library next to the executable, then at $EUROCALL_LIBRARY, then in
-  // the lib directory of an installed tree, and loads the first file found there.
+  // Loads the library named by $EUROCALL_LIBRARY (the file, or a directory holding it)
+  // and nothing else when that is set; otherwise the first that loads of the library
+  // next to the executable and the one in the lib directory of an installed tree.
   // Returns false with a message naming every place tried if none could be loaded.
   bool Load(const std::string& executable, std::string* why);
 

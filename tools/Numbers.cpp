@@ -18,20 +18,30 @@ std::string_view TrimBlanks(std::string_view s) {
   return s.substr(first, last - first + 1);
 }
 
-bool ParseDouble(std::string_view text, double* out) {
+NumberText ParseDouble(std::string_view text, double* out) {
   std::string_view s = TrimBlanks(text);
+  if (s.empty()) return NumberText::kEmpty;
   // from_chars takes a '-' but no '+'; "+-1" stays an error.
-  if (!s.empty() && s.front() == '+') {
+  if (s.front() == '+') {
     s.remove_prefix(1);
-    if (!s.empty() && s.front() == '-') return false;
+    if (s.empty() || s.front() == '-') return NumberText::kNotANumber;
   }
-  if (s.empty()) return false;
   double v = 0;
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
-  // An out-of-range literal (1e999) is an error rather than a silent infinity.
-  if (ec != std::errc() || end != s.data() + s.size()) return false;
+  if (end != s.data() + s.size()) return NumberText::kNotANumber;
+  // 1e999 or 1e-999: an error rather than a silent infinity or zero.
+  if (ec == std::errc::result_out_of_range) return NumberText::kOutOfRange;
+  if (ec != std::errc()) return NumberText::kNotANumber;
   *out = v;
-  return true;
+  return NumberText::kNumber;
+}
+
+std::string NumberProblem(std::string_view text, NumberText status) {
+  switch (status) {
+    case NumberText::kEmpty: return "empty field";
+    case NumberText::kOutOfRange: return "'" + std::string(text) + "' is out of range for a double";
+    default: return "'" + std::string(text) + "' is not a number";
+  }
 }
 
 }  // namespace eurocall::tool

@@ -7,7 +7,6 @@
 
 #if defined(_WIN32)
 #  define WIN32_LEAN_AND_MEAN
-#  include <io.h>
 #  include <windows.h>
 #else
 #  include <dlfcn.h>
@@ -77,8 +76,6 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
-
 #else
 
 SharedLibrary::~SharedLibrary() {
@@ -122,13 +119,16 @@ std::string DirectoryOf(const std::string& path) {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
-
 #endif
 
 bool IsRegularFile(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFREG;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == S_IFDIR;
 }
 
 }  // namespace eurocall::tool

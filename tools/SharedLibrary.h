@@ -34,9 +34,7 @@ std::string ExecutablePath(const char* argv0);
 std::string DirectoryOf(const std::string& path);
 
 bool IsRegularFile(const std::string& path);
-
-// Whether standard error is a terminal (for the progress bar).
-bool StderrIsTerminal();
+bool IsDirectory(const std::string& path);
 
 }  // namespace eurocall::tool
 

@@ -4,7 +4,7 @@
 # under whichever python3 comes first on PATH, and the README's install: the wheel with the
 # library inside, into a virtual environment.
 set -euo pipefail
-scripts/install-deps.sh python3-numpy python3-pandas python3-dask python3-distributed \
+scripts/install-deps.sh python3-numpy python3-scipy python3-pandas python3-dask python3-distributed \
   python3-pip python3-setuptools python3-wheel python3-venv
 
 # Configured after the interpreter and the packages are in place, so CTest uses that interpreter.

@@ -8,6 +8,7 @@ cmake --preset bench
 cmake --build --preset bench
 build/bench/bench/eurocall_bench --benchmark_min_time=0.001
 build/bench/bench/eurocall_side_by_side --quick
+build/bench/bench/eurocall_calibration_side_by_side --quick
 # Two builds of the same source (the default preset's, when the test step made it)
 # must agree to the bit.
 other=build/default/bin/libeurocall.so

@@ -10,6 +10,7 @@ Series; q= a continuous dividend yield, 0 by default):
     heston_vol(..., method=)                         implied volatility of the Heston price
     heston_greeks(..., kind=, method=)               delta, gamma, vegas, theta, rho (differences)
     heston_integrand(x, T, v0, theta, kappa, sigma, rho, phi, part="combined"|"j0"|"j1")
+    calibrate_heston(quotes, S, r, q=0)              the Heston parameters fitted to a surface
 
 Every argument is checked against the model's domain element by element, and every
 result that is not a trustworthy number (a volatility sentinel or an unresolved one, a
@@ -32,6 +33,7 @@ from ._errors import (DomainError, OptionValueError, OptionValueWarning, ResultE
 from ._functions import bs_call, bs_put, bs_vol, heston_call, heston_integrand, heston_put, heston_vol
 from ._greeks import bs_greeks, heston_greeks
 from ._loader import LibraryNotFoundError
+from .calibration import CalibrationResult, calibrate_heston
 from .raw import MissingExportError, library_path
 
 __version__ = "1.1.0"
@@ -47,4 +49,5 @@ __all__ = [
     "heston_call", "heston_put", "heston_vol", "heston_greeks", "heston_integrand",
     "OptionValueError", "DomainError", "ResultError", "VolatilityError", "VolatilityDomainError",
     "OptionValueWarning", "LibraryNotFoundError", "MissingExportError", "library_path", "raw",
+    "calibrate_heston", "CalibrationResult",
 ]

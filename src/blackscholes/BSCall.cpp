@@ -8,6 +8,10 @@
 //   vol = 0, T > 0      -> S - K e^(-rT) where d1 is NaN or +inf; 0 where -inf
 //   sd = 0 and the formula gives a value below 0 -> +0: a call price is never negative
 //   T < 0, S <= 0, K <= 0: the arithmetic's own result (NaN d1 acts as +inf)
+//
+// Accuracy: within 2.8e-14 absolute (S = 100) of a 40-digit evaluation (mpmath) on a
+// grid of 1,008 options, K 50 to 200, T 0.02 to 10, r 0 to 0.1, vol 0.05 to 1.5; prices
+// far out of the money lose relative accuracy to the difference of the two terms.
 #include <cmath>
 
 #include "blackscholes/blackscholes.h"

@@ -8,6 +8,10 @@
 //   x = -inf                    -> 0          x = +inf       -> 1
 //   x = 0 or -0                 -> 0.5 exactly
 //   NaN                         -> 1 (both tests fail: c = 0, then 1 - 0)
+//
+// Accuracy: against mpmath on [-37, 37] in steps of 0.01, absolute error at most
+// 1.6e-16; relative error of the lower tail 1.2e-15 down to x = -2, 2.5e-13 to -4,
+// 2.6e-9 at -7 and 8.9e-9 just past the switch, where the continued fraction takes over.
 #include <cmath>
 
 #include "blackscholes/blackscholes.h"

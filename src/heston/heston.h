@@ -9,6 +9,8 @@
 // IntegratePanel and the prices take v0 BEFORE theta.
 namespace eurocall {
 
+struct IntegrandTerms;  // IntegrandTerms.h
+
 // Integrand of the strike probability P2 = 1/2 + (1/pi) * integral over phi in (0, inf).
 // Not finite at phi = 0.
 double RealIntegrand_j0(double x, double T, double theta, double v0, double kappa, double sigma, double rho, double phi);
@@ -20,8 +22,22 @@ double RealIntegrand_j1(double x, double T, double theta, double v0, double kapp
 // |phi| <= 1e-300 and NaN are evaluated at +1e-300; +0 while ErrorIndicator() > 0.
 double theIntegrand(double x, double T, double v0, double theta, double kappa, double sigma, double rho, double phi);
 
-// theIntegrand over phi in [a, b] by one 16-point Gauss–Legendre rule.
+// theIntegrand over phi in [a, b] by one 16-point Gauss–Legendre rule (GaussLegendreRule.h).
 double IntegratePanel(double x, double T, double v0, double theta, double kappa, double sigma, double rho, double a, double b);
+
+// The same panel for terms formed once and expX = e^x.
+double IntegratePanelOfTerms(const IntegrandTerms& terms, double x, double expX, double a, double b);
+
+// x = ln((e^rT S) / K), the log forward moneyness the integrands read.
+double LogForwardMoneyness(double S, double K, double rT);
+
+// HestonCall_fast's price of the integral, D = e^(-rT):
+// 0.5 (S - (D (1 - (2/pi) integral)) K), +0 where that is negative.
+double PriceFromIntegral(double S, double K, double D, double integral);
+
+// HestonCall_exact's: the same of |integral|, raised to S - D K where it falls below,
+// +0 where that is still negative.
+double PriceFromAbsoluteIntegral(double S, double K, double D, double integral);
 
 // Heston call price from panels [0, 4], [4, 8], ... up to [256, 260], stopping at the
 // first panel of magnitude <= 1e-18; a price below 0 is returned as +0.
@@ -53,6 +69,19 @@ extern thread_local IntegrandParamsRecord IntegrandParams;
 
 // theIntegrand at phi with the other seven arguments read from IntegrandParams.
 double IntegrandCallback(double phi);
+
+// HestonCall_exact's tail integrand as a batch integrand of the integrator
+// (quadrature.h): theIntegrand of one parameter set at every phi of a rule, the nodes
+// side by side, from terms and e^x formed once per price. The values are
+// IntegrandCallback's at the same phi, bit for bit, while IntegrandParams holds the
+// same parameter set.
+struct TailIntegrand {
+  const IntegrandTerms* terms;
+  double x;
+  double expX;
+};
+// context points at a TailIntegrand; values[i] = theIntegrand at phi[i], i < count.
+void TheIntegrandOfTail(void* context, const double* phi, int count, double* values);
 
 }  // namespace eurocall
 

@@ -2,9 +2,12 @@
 // variable t of x = bound + s (1 - t) / t, which maps an infinite range onto (0, 1].
 //
 // Method: the transformed integrand g(t) = f(x(t)) / t / t (f(-x) + f(x) for the whole
-// line) is sampled at the centre and 7 symmetric node pairs; the Kronrod sum gives the
-// result, the embedded 7-point Gauss sum the raw error |K - G| h, which is then rescaled
-// by the deviation integral and floored at 50 ulps of the absolute integral.
+// line) is sampled at the centre and 7 symmetric node pairs, all points mapped first
+// and evaluated as one batch (BatchIntegrand); the Kronrod sum gives the result, the
+// embedded 7-point Gauss sum the raw error |K - G| h, which is then rescaled by the
+// deviation integral and floored at 50 ulps of the absolute integral. The rescaling's
+// power is the rule's only call that can set the error indicator, and it comes after
+// every value of the rule, whether they come one at a time or as a batch.
 //
 //   f = 0 everywhere               -> result 0, error 0, both integrals 0
 //   deviation or error 0 or NaN    -> raw error kept (no rescaling)
@@ -13,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "quadrature/OnePointAtATime.h"
 #include "quadrature/quadrature.h"
 #include "runtime/ErrorIndicator.h"
 
@@ -47,7 +51,7 @@ static_assert(kFloorThreshold == 0x1p-1022 / kErrorFloor);
 
 }  // namespace
 
-double Kronrod15Transformed(Integrand f, double bound, int rangeKind, double a, double b,
+double Kronrod15Transformed(const BatchIntegrand& f, double bound, int rangeKind, double a, double b,
                             double& error, double& absIntegral, double& devIntegral) {
   // s = -1 reflects the half line for rangeKind -1; the whole line folds onto s = +1.
   const double s = rangeKind > 1 ? 1.0 : static_cast<double>(rangeKind);
@@ -59,9 +63,36 @@ double Kronrod15Transformed(Integrand f, double bound, int rangeKind, double a, 
   // Two divisions by t, not one by t * t: the last bits depend on it.
   auto weigh = [](double y, double t) { return (y / t) / t; };
 
+  // All points first, in the order of a one-point-at-a-time rule: the centre, then per
+  // pair the left and the right node; on the whole line each mirrored value follows
+  // its direct one at the centre, and a pair's two mirrored values follow both direct
+  // ones.
+  double tLow[7];
+  double tHigh[7];
+  double x[kRulePointsWholeLine];
+  int n = 0;
   const double xc = map(c);
-  double yc = f(xc);
-  if (wholeLine) yc = f(-xc) + yc;
+  x[n++] = xc;
+  if (wholeLine) x[n++] = -xc;
+  for (int j = 0; j < 7; ++j) {
+    const double d = h * kNode[j];
+    tLow[j] = c - d;
+    tHigh[j] = c + d;
+    const double x1 = map(tLow[j]);
+    const double x2 = map(tHigh[j]);
+    x[n++] = x1;
+    x[n++] = x2;
+    if (wholeLine) {
+      x[n++] = -x1;
+      x[n++] = -x2;
+    }
+  }
+  double v[kRulePointsWholeLine];
+  f.evaluate(f.context, x, n, v);
+
+  n = 0;
+  double yc = v[n++];
+  if (wholeLine) yc = v[n++] + yc;
   const double fc = weigh(yc, c);
 
   double gaussSum = kGaussWeight[3] * fc;
@@ -70,20 +101,14 @@ double Kronrod15Transformed(Integrand f, double bound, int rangeKind, double a, 
   double low[7];
   double high[7];
   for (int j = 0; j < 7; ++j) {
-    const double d = h * kNode[j];
-    const double t1 = c - d;
-    const double t2 = c + d;
-    const double x1 = map(t1);
-    const double x2 = map(t2);
-    double v1 = f(x1);
-    double v2 = f(x2);
-    // The mirrored values come after both direct ones.
+    double v1 = v[n++];
+    double v2 = v[n++];
     if (wholeLine) {
-      v1 = f(-x1) + v1;
-      v2 = f(-x2) + v2;
+      v1 = v[n++] + v1;
+      v2 = v[n++] + v2;
     }
-    const double y1 = weigh(v1, t1);
-    const double y2 = weigh(v2, t2);
+    const double y1 = weigh(v1, tLow[j]);
+    const double y2 = weigh(v2, tHigh[j]);
     low[j] = y1;
     high[j] = y2;
     const double sum = y1 + y2;
@@ -112,6 +137,11 @@ double Kronrod15Transformed(Integrand f, double bound, int rangeKind, double a, 
   // Nothing below 50 ulps of the integral of |g| is believable as an error.
   if (absIntegral > kFloorThreshold) error = std::max(absIntegral * kErrorFloor, error);
   return result;
+}
+
+double Kronrod15Transformed(Integrand f, double bound, int rangeKind, double a, double b,
+                            double& error, double& absIntegral, double& devIntegral) {
+  return Kronrod15Transformed(OnePointAtATime(f), bound, rangeKind, a, b, error, absIntegral, devIntegral);
 }
 
 }  // namespace eurocall

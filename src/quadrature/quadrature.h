@@ -9,6 +9,20 @@ namespace eurocall {
 // A plain function of one double; the integrator passes it no context.
 using Integrand = double (*)(double);
 
+// The same integrand taken a rule at a time: evaluate(context, x, count, values) sets
+// values[i] = f(x[i]) for i = 0..count-1. count is the rule's whole set of points, 15
+// (30 for rangeKind 2), in the order in which the rule would call a plain f one point
+// at a time, so an integrand with side effects sees them in the same order either way.
+// Every value of a rule is asked for before the rule uses any of them.
+struct BatchIntegrand {
+  void (*evaluate)(void* context, const double* x, int count, double* values);
+  void* context;
+};
+
+// Points per rule application: 15, and 30 on the whole line (f(x) and f(-x)).
+constexpr int kRulePoints = 15;
+constexpr int kRulePointsWholeLine = 2 * kRulePoints;
+
 // Outcome of IntegrateToInfinity, as reported to its caller.
 enum class IntegrationStatus : int {
   Normal = 0,                  // requested accuracy reached, or no difficulty detected
@@ -27,6 +41,10 @@ enum class IntegrationStatus : int {
 // absIntegral the rule on |f|, devIntegral the rule on |f - mean|. 15 calls of f
 // (30 for rangeKind 2).
 double Kronrod15Transformed(Integrand f, double bound, int rangeKind, double a, double b,
+                            double& error, double& absIntegral, double& devIntegral);
+// The same rule with its points evaluated as one batch; the plain form above runs this
+// one, evaluating the batch one point at a time.
+double Kronrod15Transformed(const BatchIntegrand& f, double bound, int rangeKind, double a, double b,
                             double& error, double& absIntegral, double& devIntegral);
 
 // Restores the order of decreasing error after a bisection: the bisected interval
@@ -51,6 +69,11 @@ double EpsilonExtrapolate(int& top, double* table, double& error, double* recent
 // rangeKind 2) and the status. No heap, no static storage: all work arrays (about
 // 18 KB) live on the stack of the call.
 double IntegrateToInfinity(Integrand f, double bound, int rangeKind, double absTol, double relTol,
+                           double& error, int& evaluations, IntegrationStatus& status);
+// The same integral of a batch integrand, one batch per rule application: every
+// result, error, count and status is the plain form's for the same f (the plain form
+// runs this one, evaluating each batch one point at a time).
+double IntegrateToInfinity(const BatchIntegrand& f, double bound, int rangeKind, double absTol, double relTol,
                            double& error, int& evaluations, IntegrationStatus& status);
 
 }  // namespace eurocall

@@ -21,9 +21,9 @@ double CheckedPow(double base, double exponent) {
   const double result = std::pow(base, exponent);
   errno = savedErrno;
   if (std::isnan(result) && !std::isnan(base) && !std::isnan(exponent)) {
-    tErrorIndicator = kDomainError;
+    SetErrorIndicator(kDomainError);
   } else if (std::isinf(result) && std::isfinite(base) && std::isfinite(exponent)) {
-    tErrorIndicator = kRangeError;
+    SetErrorIndicator(kRangeError);
   }
   return result;
 }

@@ -10,8 +10,8 @@ namespace eurocall {
 // Value of the indicator on the calling thread.
 int ErrorIndicator();
 
-// Sets the indicator on the calling thread. The library calls it only from CheckedPow;
-// tests use it to set and clear the indicator.
+// Sets the indicator on the calling thread. Inside the library only CheckedPow calls
+// it, with a positive code; tests also use it to clear the indicator.
 void SetErrorIndicator(int value);
 
 // std::pow(base, exponent), bit for bit. On a domain error (NaN from non-NaN

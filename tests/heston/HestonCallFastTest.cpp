@@ -1,5 +1,6 @@
-// HestonCall_fast: the panel schedule driven by stand-in panels, the price formula and
-// its floor at 0, and the price of the typical request against an independent value.
+// HestonCall_fast: the panel schedule driven by stand-in panels, the price of the
+// integral and its floor at 0, and the price of the typical request against an
+// independent value.
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -7,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "heston/HestonCallFastCore.h"
+#include "heston/PanelSchedules.h"
 #include "heston/heston.h"
 #include "runtime/ErrorIndicator.h"
 #include "support/Ulps.h"
@@ -18,28 +19,20 @@ namespace {
 using testing::BitExact;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kTwoOverPi = 0.6366197723675814;
+constexpr double kD = 0.95122942450071402;  // e^-0.05 correctly rounded, D for T = 1, r = 0.05
 
-// The price for a given integral: 0.5 (S - (e^(-rT) (1 - total 2/pi)) K).
-double PriceOf(double S, double K, double T, double r, double total) {
-  return 0.5 * (S - (std::exp(-(T * r)) * (1.0 - total * kTwoOverPi)) * K);
-}
-
-struct Call {
-  double x, lower, upper;
+struct Panel {
+  double lower, upper;
 };
 
 // Runs the schedule on stand-in panel values: panel n (from 0) is value(n).
 template <class Value>
-double Schedule(Value value, std::vector<Call>* calls, double S = 100, double K = 100, double T = 1,
-                double r = 0.05) {
-  return HestonCallFastCore(
-      [&](double x, double lower, double upper) {
-        const double v = value(static_cast<int>(calls->size()));
-        calls->push_back({x, lower, upper});
-        return v;
-      },
-      S, K, T, r);
+double Schedule(Value value, std::vector<Panel>* panels) {
+  return SumPanelsOfWidthFour([&](double lower, double upper) {
+    const double v = value(static_cast<int>(panels->size()));
+    panels->push_back({lower, upper});
+    return v;
+  });
 }
 
 TEST(HestonCallFastSchedule, StopsAfterTheFirstNegligiblePanelWhichIsAdded) {
@@ -47,65 +40,61 @@ TEST(HestonCallFastSchedule, StopsAfterTheFirstNegligiblePanelWhichIsAdded) {
     const char* what;
     std::vector<double> panels;  // the value of each panel; later panels are 1
     int expectedPanels;
+    double expectedTotal;
   };
+  const double kJustAbove = std::nextafter(1e-18, 1.0);
   const Case cases[] = {
-      {"first panel 1e-18 ends it", {1e-18}, 1},
-      {"first panel -1e-18 ends it", {-1e-18}, 1},
-      {"first panel 0 ends it", {0.0}, 1},
-      {"first panel NaN ends it", {kNaN}, 1},
-      {"first panel just above 1e-18 goes on", {std::nextafter(1e-18, 1.0), 0.0}, 2},
-      {"a later panel of exactly 1e-18 is added, then stops", {1.0, 0.5, 1e-18}, 3},
-      {"a later panel of -1e-18 too", {1.0, 0.5, -1e-18}, 3},
-      {"a later NaN panel is added and ends the loop", {1.0, 0.5, kNaN}, 3},
-      {"a negative panel is not negligible", {1.0, -0.25, 0.0}, 3},
+      {"first panel 1e-18 ends it", {1e-18}, 1, 1e-18},
+      {"first panel -1e-18 ends it", {-1e-18}, 1, -1e-18},
+      {"first panel 0 ends it", {0.0}, 1, 0.0},
+      {"first panel NaN ends it", {kNaN}, 1, kNaN},
+      {"first panel just above 1e-18 goes on", {kJustAbove, 0.0}, 2, kJustAbove},
+      {"a later panel of exactly 1e-18 is added, then stops", {1.0, 0.5, 1e-18}, 3, 1.5},  // 1e-18 rounds away
+      {"a later panel of -1e-18 too", {1.0, 0.5, -1e-18}, 3, 1.5},
+      {"a later NaN panel is added and ends the loop", {1.0, 0.5, kNaN}, 3, kNaN},
+      {"a negative panel is not negligible", {1.0, -0.25, 0.0}, 3, 0.75},
   };
   for (const Case& c : cases) {
-    std::vector<Call> calls;
-    const double price = Schedule([&](int n) { return n < int(c.panels.size()) ? c.panels[n] : 1.0; }, &calls);
-    ASSERT_EQ(int(calls.size()), c.expectedPanels) << c.what;
-    double total = c.panels[0];
-    for (int n = 1; n < c.expectedPanels; ++n) total = total + c.panels[n];
-    EXPECT_TRUE(BitExact(price, PriceOf(100, 100, 1, 0.05, total))) << c.what;
+    std::vector<Panel> panels;
+    const double total = Schedule([&](int n) { return n < int(c.panels.size()) ? c.panels[n] : 1.0; }, &panels);
+    ASSERT_EQ(int(panels.size()), c.expectedPanels) << c.what;
+    EXPECT_TRUE(BitExact(total, c.expectedTotal)) << c.what;
   }
 }
 
 TEST(HestonCallFastSchedule, AtMostSixtyFivePanelsOfWidthFourTheLastEndingAt260) {
-  std::vector<Call> calls;
-  const double price = Schedule([](int) { return 1.0; }, &calls, 90, 110, 0.5, 0.03);
-  ASSERT_EQ(calls.size(), 65u);
-  const double x = std::log((std::exp(0.5 * 0.03) * 90) / 110);  // ln((e^(rT) S) / K)
+  std::vector<Panel> panels;
+  const double total = Schedule([](int) { return 1.0; }, &panels);
+  ASSERT_EQ(panels.size(), 65u);
   for (int n = 0; n < 65; ++n) {
-    EXPECT_TRUE(BitExact(calls[n].x, x)) << n;
-    EXPECT_EQ(calls[n].lower, 4.0 * n);
-    EXPECT_EQ(calls[n].upper, 4.0 * n + 4.0);
+    EXPECT_EQ(panels[n].lower, 4.0 * n);
+    EXPECT_EQ(panels[n].upper, 4.0 * n + 4.0);
   }
-  EXPECT_EQ(calls.back().lower, 256.0);
-  EXPECT_EQ(calls.back().upper, 260.0);
-  EXPECT_TRUE(BitExact(price, PriceOf(90, 110, 0.5, 0.03, 65.0)));
+  EXPECT_EQ(panels.back().lower, 256.0);
+  EXPECT_EQ(panels.back().upper, 260.0);
+  EXPECT_TRUE(BitExact(total, 65.0));
 }
 
 TEST(HestonCallFastPrice, NoAbsoluteValueNoIntrinsicFloorButNeverBelowZero) {
+  // 0.5 (S - (D (1 - (2/pi) total)) K) in that order (tests/generate_expected.py).
   struct Case {
     double S, K, total, expected;
   };
-  const double D = std::exp(-(1 * 0.05));
   const Case cases[] = {
       // A negative total lowers the price below (S - K e^(-rT)) / 2 and, in the money,
-      // below the intrinsic value itself; it stays above 0 and is returned as is.
-      {100, 90, -0.05, 0.5 * (100 - (D * (1 - -0.05 * kTwoOverPi)) * 90)},
-      {100, 100, -0.05, 0.5 * (100 - (D * (1 - -0.05 * kTwoOverPi)) * 100)},
-      // Below 0: +0.
-      {100, 100, -2.0, 0.0},
-      {90, 100, 0.0, 0.0},       // a zero integral out of the money: (S - K e^(-rT)) / 2 < 0
-      {100, 100, kNaN, kNaN},    // NaN is not floored
-      {110, 100, 0.0, 0.5 * (110 - D * 100)},
+      // below the intrinsic value 14.39 itself; it stays above 0 and is returned as is.
+      {100, 90, -0.050000000000000003, 5.8321401131541464},
+      {100, 100, -0.050000000000000003, 0.92460012572682615},
+      {100, 100, -2, 0},        // below 0: +0
+      {90, 100, 0, 0},          // a zero integral out of the money: (S - K e^(-rT)) / 2 < 0
+      {100, 100, kNaN, kNaN},   // NaN is not floored
+      {110, 100, 0, 7.438528774964297},
+      {100, 100, 0.69999999999999996, 23.633529864288949},
+      {90, 110, 65, 2157.60035006205},
   };
   for (const Case& c : cases) {
-    std::vector<Call> calls;
-    const double price = Schedule([&](int n) { return n == 0 ? c.total : 0.0; }, &calls, c.S, c.K, 1, 0.05);
-    EXPECT_TRUE(BitExact(price, c.expected)) << c.S << " " << c.K << " " << c.total;
+    EXPECT_TRUE(BitExact(PriceFromIntegral(c.S, c.K, kD, c.total), c.expected)) << c.S << " " << c.K << " " << c.total;
   }
-  EXPECT_LT(PriceOf(100, 90, 1, 0.05, -0.05), 100 - D * 90);
 }
 
 TEST(HestonCallFast, TypicalRequestAgreesWithAnIndependentPrice) {
@@ -116,26 +105,22 @@ TEST(HestonCallFast, TypicalRequestAgreesWithAnIndependentPrice) {
 TEST(HestonCallFast, AZeroedIntegrandGivesHalfTheForwardIntrinsicValueOrZero) {
   std::thread([] {
     SetErrorIndicator(kRangeError);
-    EXPECT_TRUE(BitExact(HestonCall_fast(110, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7),
-                         0.5 * (110 - std::exp(-(1 * 0.05)) * 100)));
+    EXPECT_TRUE(BitExact(HestonCall_fast(110, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7), 7.438528774964297));
     EXPECT_TRUE(BitExact(HestonCall_fast(90, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7), 0.0));
   }).join();
 }
 
 TEST(HestonCallFast, APoorIntegralBelowZeroGivesPlusZero) {
   // Ten days at a vol of vol of 1, 30 % out of the money: the true price is 3.2e-14, but
-  // the panels leave an integral whose price formula comes out near -0.019.
-  double total = 0.0;
-  int panels = 0;
-  HestonCallFastCore(
-      [&](double x, double lower, double upper) {
-        const double I = IntegratePanel(x, 0.1, 0.01, 0.09, 0.5, 1.0, -0.9, lower, upper);
-        total = panels++ == 0 ? I : total + I;
-        return I;
-      },
-      100, 130, 0.1, 0.05);
-  EXPECT_NEAR(PriceOf(100, 130, 0.1, 0.05, total), -0.019, 5e-4);
-  EXPECT_TRUE(BitExact(HestonCall_fast(100, 130, 0.1, 0.05, 0.01, 0.09, 0.5, 1.0, -0.9), 0.0));
+  // the panels leave an integral just below the one whose price is 0,
+  // pi (1 - S / (K e^(-rT))) / 2 = 0.35643480668041461 (the formula gives about -0.019).
+  const double S = 100, K = 130, T = 0.1, r = 0.05;
+  const double x = LogForwardMoneyness(S, K, T * r);
+  const double total = SumPanelsOfWidthFour(
+      [&](double a, double b) { return IntegratePanel(x, T, 0.01, 0.09, 0.5, 1.0, -0.9, a, b); });
+  EXPECT_LT(total, 0.35643480668041461);
+  EXPECT_GT(total, 0.355);
+  EXPECT_TRUE(BitExact(HestonCall_fast(S, K, T, r, 0.01, 0.09, 0.5, 1.0, -0.9), 0.0));
 }
 
 TEST(HestonCallFast, StaysAnOrdinaryPriceWhereTheBareRootsGaveNaN) {
@@ -144,9 +129,29 @@ TEST(HestonCallFast, StaysAnOrdinaryPriceWhereTheBareRootsGaveNaN) {
   for (double K : {80.0, 100.0, 120.0}) {
     const double price = HestonCall_fast(100, K, 1, 0.05, 0.003, 0.04, 0.5, 1.0, -0.5);
     EXPECT_TRUE(std::isfinite(price)) << K;
-    EXPECT_GE(price, std::fmax(100 - K * std::exp(-0.05), 0.0)) << K;
+    EXPECT_GE(price, std::fmax(100 - K * kD, 0.0)) << K;
     EXPECT_LE(price, 100.0) << K;
   }
+}
+
+TEST(LogForwardMoneyness, IsTheLogOfTheForwardOverTheStrike) {
+  // ln(e^rT S / K), exact values correctly rounded (tests/generate_expected.py); four
+  // roundings on the way, so a few units of 2^-53 absolute.
+  struct Case {
+    double S, K, rT, x;
+  };
+  const Case cases[] = {
+      {100, 100, 0.050000000000000003, 0.050000000000000072},
+      {100, 110, 0.01, -0.085310179804325009},
+      {90, 110, 0.014999999999999999, -0.18567069546215123},
+      {105, 95, 0.022499999999999999, 0.12258345855698256},
+      {100, 130, 0.005000000000000001, -0.25736426446749117},
+  };
+  for (const Case& c : cases) EXPECT_NEAR(LogForwardMoneyness(c.S, c.K, c.rT), c.x, 4 * 0x1p-53) << c.S << " " << c.K;
+  // Degenerate market data give an infinity or NaN, never a number.
+  EXPECT_EQ(LogForwardMoneyness(100, 0, 0.05), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(LogForwardMoneyness(0, 100, 0.05), -std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isnan(LogForwardMoneyness(-100, 100, 0.05)));
 }
 
 }  // namespace

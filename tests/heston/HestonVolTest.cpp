@@ -1,5 +1,5 @@
-// HestonVol_fast and HestonVol_exact: one Heston price before any Black–Scholes price,
-// the sentinels of the search on that price, and agreement with BSVol's search.
+// HestonVol_fast and HestonVol_exact: the search on the Heston price of the same
+// arguments, the sentinels of the search on that price, and agreement with BSVol's search.
 #include <cmath>
 #include <limits>
 #include <string>
@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "blackscholes/blackscholes.h"
-#include "heston/HestonVolCore.h"
 #include "heston/heston.h"
 #include "support/Ulps.h"
 
@@ -19,29 +18,8 @@ using testing::BitExact;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-TEST(HestonVol, PricesHestonOnceWithTheArgumentsInOrderBeforeTheSearch) {
-  std::vector<std::vector<double>> hestonCalls;
-  std::vector<std::vector<double>> bsCalls;
-  const double result = HestonVolCore(
-      [&](double S, double K, double T, double r, double v0, double theta, double kappa, double sigma, double rho) {
-        EXPECT_TRUE(bsCalls.empty()) << "the Heston price comes first";
-        hestonCalls.push_back({S, K, T, r, v0, theta, kappa, sigma, rho});
-        return BSCall(S, K, T, r, 0.3);
-      },
-      [&](double S, double K, double T, double r, double vol) {
-        bsCalls.push_back({S, K, T, r, vol});
-        return BSCall(S, K, T, r, vol);
-      },
-      101, 99, 0.7, 0.03, 0.05, 0.06, 1.1, 0.4, -0.2, 5e-16, 200);
-  ASSERT_EQ(hestonCalls.size(), 1u);
-  EXPECT_EQ(hestonCalls[0], (std::vector<double>{101, 99, 0.7, 0.03, 0.05, 0.06, 1.1, 0.4, -0.2}));
-  ASSERT_GE(bsCalls.size(), 2u);
-  EXPECT_EQ(bsCalls[0], (std::vector<double>{101, 99, 0.7, 0.03, 0.001}));
-  EXPECT_EQ(bsCalls[1], (std::vector<double>{101, 99, 0.7, 0.03, 2.0}));
-  EXPECT_NEAR(result, 0.3, 0.3 * 1.3e-7);
-}
-
 TEST(HestonVol, SentinelsComeFromTheTargetAlone) {
+  // The search each volatility runs on its Heston price, here on given targets.
   struct Case {
     const char* what;
     double target, expected;
@@ -58,12 +36,8 @@ TEST(HestonVol, SentinelsComeFromTheTargetAlone) {
       {"zero price", 0.0, 2.0},
   };
   for (const Case& c : cases) {
-    for (int cap : {100, 200}) {
-      const double got = HestonVolCore(
-          [&](double, double, double, double, double, double, double, double, double) { return c.target; }, BSCall,
-          100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7, cap == 100 ? 5e-15 : 5e-16, cap);
-      EXPECT_TRUE(BitExact(got, c.expected)) << c.what << ", cap " << cap;
-    }
+    EXPECT_TRUE(BitExact(ImpliedVolSearch(100, 100, 1, 0.05, c.target, 5e-15, 100), c.expected)) << c.what << ", fast";
+    EXPECT_TRUE(BitExact(ImpliedVolSearch(100, 100, 1, 0.05, c.target, 5e-16, 200), c.expected)) << c.what << ", exact";
   }
 }
 

@@ -1,14 +1,14 @@
-// IntegratePanel and its Gauss–Legendre tables: the tables against an independent
-// long-double solution of P16, exactness on polynomials, the nodes it visits, and the
-// exact symmetries of a panel.
+// IntegratePanel and its Gauss–Legendre rule: the tables against an independent
+// long-double solution of P16, exactness on polynomials, the nodes and the order of the
+// sum, the exact symmetries of a panel, and the panel of 16 integrands side by side
+// against 16 single calls.
 #include <cfloat>
 #include <cmath>
 #include <limits>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "heston/IntegratePanelCore.h"
+#include "heston/GaussLegendreRule.h"
 #include "heston/heston.h"
 #include "support/Ulps.h"
 
@@ -61,7 +61,16 @@ TEST(GaussLegendreTables, AreTheNearestDoublesToTheRootsOfP16AndTheirWeights) {
   EXPECT_TRUE(BitExact(GaussLegendreWeights[7], 0.027152459411754096));
 }
 
-TEST(IntegratePanelCore, IntegratesEveryMonomialUpToDegree31) {
+// The rule applied to f, one node at a time.
+template <class F>
+double Rule(F&& f, double a, double b) {
+  double nodes[16], values[16];
+  GaussLegendreNodes(a, b, nodes);
+  for (int k = 0; k < 16; ++k) values[k] = f(nodes[k]);
+  return GaussLegendreSum(a, b, values);
+}
+
+TEST(GaussLegendreRule, IntegratesEveryMonomialUpToDegree31) {
   struct Panel {
     double a, b;
   };
@@ -69,7 +78,7 @@ TEST(IntegratePanelCore, IntegratesEveryMonomialUpToDegree31) {
   const Panel panels[] = {{-1.0, 1.0}, {0.0, 4.0}, {4.0, 8.0}};
   for (const Panel& panel : panels) {
     for (int k = 0; k <= 31; ++k) {
-      const double got = IntegratePanelCore(
+      const double got = Rule(
           [k](double t) {
             double v = 1.0;
             for (int e = 0; e < k; ++e) v *= t;
@@ -87,61 +96,45 @@ TEST(IntegratePanelCore, IntegratesEveryMonomialUpToDegree31) {
   }
 }
 
-// The nodes a panel visits, in order.
-std::vector<double> Nodes(double a, double b) {
-  std::vector<double> nodes;
-  IntegratePanelCore(
-      [&](double phi) {
-        nodes.push_back(phi);
-        return 1.0;
-      },
-      a, b);
-  return nodes;
-}
-
-TEST(IntegratePanelCore, VisitsSixteenInnerNodesInnermostPairFirstLowerNodeFirst) {
+TEST(GaussLegendreRule, SixteenInnerNodesInnermostPairFirstLowerNodeFirst) {
+  // c -+ h t_i with h t_i rounded once (tests/generate_expected.py).
   struct Case {
-    double a, b, c, h;
+    double a, b, innerLow, innerHigh, outerLow, outerHigh;
   };
-  const Case cases[] = {{0.0, 4.0, 2.0, 2.0}, {0.0, 0.1, 0.05, 0.05}, {256.0, 260.0, 258.0, 2.0}};
-  for (const Case& cs : cases) {
-    const std::vector<double> nodes = Nodes(cs.a, cs.b);
-    ASSERT_EQ(nodes.size(), 16u);
+  const Case cases[] = {
+      {0, 4, 1.8099749803247251, 2.1900250196752751, 0.021198130016700123, 3.9788018699832999},
+      {0, 0.10000000000000001, 0.045249374508118133, 0.054750625491881873, 0.00052995325041750585, 0.0994700467495825},
+      {256, 260, 257.80997498032474, 258.19002501967526, 256.02119813001673, 259.97880186998327},
+  };
+  for (const Case& c : cases) {
+    double nodes[16];
+    GaussLegendreNodes(c.a, c.b, nodes);
+    EXPECT_TRUE(BitExact(nodes[0], c.innerLow)) << c.a;
+    EXPECT_TRUE(BitExact(nodes[1], c.innerHigh)) << c.a;
+    EXPECT_TRUE(BitExact(nodes[14], c.outerLow)) << c.a;
+    EXPECT_TRUE(BitExact(nodes[15], c.outerHigh)) << c.a;
+    // Pairs grow outwards, each lower node below the midpoint, none on an end.
     for (int i = 0; i < 8; ++i) {
-      EXPECT_TRUE(BitExact(nodes[2 * i], cs.c - cs.h * GaussLegendreAbscissae[i])) << cs.a << " node " << 2 * i;
-      EXPECT_TRUE(BitExact(nodes[2 * i + 1], cs.c + cs.h * GaussLegendreAbscissae[i])) << cs.a << " node " << 2 * i + 1;
+      EXPECT_LT(nodes[2 * i], nodes[2 * i + 1]) << c.a << " pair " << i;
+      if (i > 0) EXPECT_LT(nodes[2 * i], nodes[2 * i - 2]) << c.a << " pair " << i;
+      if (i > 0) EXPECT_GT(nodes[2 * i + 1], nodes[2 * i - 1]) << c.a << " pair " << i;
     }
-    for (double phi : nodes) {
-      EXPECT_GT(phi, cs.a);
-      EXPECT_LT(phi, cs.b);
-    }
+    EXPECT_GT(nodes[14], c.a);
+    EXPECT_LT(nodes[15], c.b);
   }
-  // The outermost pairs of [0, 4] and [0, 0.1], written out.
-  const std::vector<double> wide = Nodes(0.0, 4.0);
-  EXPECT_TRUE(BitExact(wide[14], 2 - 2 * 0.9894009349916499));
-  EXPECT_TRUE(BitExact(wide[15], 2 + 2 * 0.9894009349916499));
-  const std::vector<double> narrow = Nodes(0.0, 0.1);
-  EXPECT_TRUE(BitExact(narrow[14], 0.05 - 0.05 * 0.9894009349916499));
-  EXPECT_TRUE(BitExact(narrow[15], 0.05 + 0.05 * 0.9894009349916499));
 }
 
-TEST(IntegratePanelCore, WeightsPairSumsInnermostFirstAndAppliesTheHalfWidthOnce) {
-  // An oscillating integrand whose weighted pairs partly cancel, so that another
-  // grouping (weights applied per node, outermost pair first, the half width per
-  // term) shows in the last bits of the sum.
-  const auto f = [](double phi) { return std::cos(3.0 * phi) / (1.0 + phi); };
-  struct Panel {
-    double a, b;
+TEST(GaussLegendreRule, WeightsPairSumsInnermostFirstAndAppliesTheHalfWidthOnce) {
+  // cos(3 phi) / (1 + phi) at the nodes of [0.3, 2.7]: the weighted pairs partly cancel,
+  // so every other grouping (weights applied per node, outermost pair first, the half
+  // width per term) gives other last bits (tests/generate_expected.py checks that).
+  const double values[16] = {
+      -0.22064773593008694, 0.049461495687588036, -0.4353219279672586,  0.25311440409979513,
+      -0.49124493229226457, 0.32495587089865463,  -0.3684396328050249,  0.27896547273462097,
+      -0.13066288976048829, 0.17401973093458664,  0.1272748962582734,   0.06654227362399881,
+      0.33224420017273104,  -0.012789826197885315, 0.45042061721272358, -0.055967561420157963,
   };
-  for (const Panel& p : {Panel{0.0, 4.0}, Panel{4.0, 8.0}, Panel{0.0, 0.1}}) {
-    const double h = (p.b - p.a) * 0.5, c = (p.a + p.b) * 0.5;
-    double s = 0.0;
-    for (int i = 0; i < 8; ++i) {
-      const double d = h * GaussLegendreAbscissae[i];
-      s = (f(c + d) + f(c - d)) * GaussLegendreWeights[i] + s;
-    }
-    EXPECT_TRUE(BitExact(IntegratePanelCore(f, p.a, p.b), h * s)) << p.a << " " << p.b;
-  }
+  EXPECT_TRUE(BitExact(GaussLegendreSum(0.3, 2.7, values), -0.063327006080245454));
 }
 
 TEST(IntegratePanel, SwappingTheEndsNegatesExactly) {
@@ -161,11 +154,11 @@ TEST(IntegratePanel, ZeroWidthPanelIsZeroUnlessTheIntegrandIsNotFinite) {
   EXPECT_EQ(IntegratePanel(-0.2, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 1.5, 1.5), 0.0);
   EXPECT_EQ(IntegratePanel(0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, 0.0, 0.0), 0.0);  // phi = 0 is floored
   EXPECT_TRUE(std::isnan(IntegratePanel(-0.2, 0.5, 0.09, 0.04, 2, 0.0, 0.3, 1.5, 1.5)));  // sigma = 0
-  EXPECT_TRUE(std::isnan(IntegratePanelCore([](double) { return kInf; }, 1.5, 1.5)));
+  EXPECT_TRUE(std::isnan(Rule([](double) { return kInf; }, 1.5, 1.5)));
 }
 
 TEST(IntegratePanel, IsTheRuleAppliedToTheIntegrandCallByCallBitForBit) {
-  // IntegratePanel forms the integrand's phi-free terms once and evaluates its nodes
+  // IntegratePanel forms the integrand's phi-free terms once and evaluates its 16 nodes
   // side by side; the result must be the rule run on theIntegrand one node at a time.
   struct Case {
     double x, T, v0, theta, kappa, sigma, rho, a, b;
@@ -177,7 +170,7 @@ TEST(IntegratePanel, IsTheRuleAppliedToTheIntegrandCallByCallBitForBit) {
       {0.1, 1, 0.04, 0.04, 1.5, 0.3, -0.7, -1e-300, 1e-300}, {0.1, 1, 0.04, 0.04, 1.5, 0.0, -0.7, 0.0, 4.0},
   };
   for (const Case& c : cases) {
-    const double byCalls = IntegratePanelCore(
+    const double byCalls = Rule(
         [&](double phi) { return theIntegrand(c.x, c.T, c.v0, c.theta, c.kappa, c.sigma, c.rho, phi); }, c.a, c.b);
     EXPECT_TRUE(BitExact(IntegratePanel(c.x, c.T, c.v0, c.theta, c.kappa, c.sigma, c.rho, c.a, c.b), byCalls))
         << c.x << " " << c.T << " [" << c.a << ", " << c.b << "]";

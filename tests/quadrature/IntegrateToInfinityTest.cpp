@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,42 @@ Outcome Integrate(Integrand f, double bound, int rangeKind, double absTol, doubl
   return o;
 }
 
+// The batch way in, with a batch integrand of the test's own: it takes f at every
+// point of a batch in turn and counts the batches, each of which must be one whole
+// rule application (15 points, 30 on the line).
+struct CountedBatch {
+  Integrand f;
+  int batches = 0;
+  int wrongSizes = 0;
+};
+
+void EvaluateCountedBatch(void* context, const double* x, int count, double* values) {
+  CountedBatch& b = *static_cast<CountedBatch*>(context);
+  ++b.batches;
+  if (count != 15 && count != 30) ++b.wrongSizes;
+  for (int i = 0; i < count; ++i) values[i] = b.f(x[i]);
+}
+
+Outcome IntegrateAsBatches(Integrand f, double bound, int rangeKind, double absTol, double relTol) {
+  Outcome o{};
+  tCalls = 0;
+  CountedBatch batch{f};
+  o.result = IntegrateToInfinity(BatchIntegrand{EvaluateCountedBatch, &batch}, bound, rangeKind, absTol, relTol,
+                                 o.error, o.evaluations, o.status);
+  o.calls = tCalls;
+  EXPECT_EQ(batch.wrongSizes, 0);
+  EXPECT_EQ(batch.batches * (rangeKind == 2 ? 30 : 15), tCalls);
+  return o;
+}
+
+// Both ways in, each row checked on each: the batch way must give the whole outcome
+// of the plain one.
+struct Way {
+  const char* name;
+  Outcome (*integrate)(Integrand, double, int, double, double);
+};
+const Way kWays[] = {{"plain", Integrate}, {"batch", IntegrateAsBatches}};
+
 TEST(IntegrateToInfinity, InvalidInputEvaluatesNothing) {
   struct Case {
     double absTol, relTol;
@@ -139,18 +176,20 @@ TEST(IntegrateToInfinity, EarlyExits) {
       // Ends after the first bisection: (30 + 15) * 2 calls.
       {"1/(1+x^2) on the line", Lorentz, 0.0, 2, kPi, 1, kNaN, 90},
   };
-  for (const Case& c : cases) {
-    const Outcome o = Integrate(c.f, c.bound, c.rangeKind, 0.0, 1e-8);
-    EXPECT_TRUE(WithinUlps(o.result, c.expected, c.ulps)) << c.what;
-    if (std::isnan(c.error)) {
-      EXPECT_LE(std::fabs(o.result - c.expected), o.error) << c.what;
-      EXPECT_LE(o.error, 1e-8 * std::fabs(o.result)) << c.what;
-    } else {
-      EXPECT_TRUE(BitExact(o.error, c.error)) << c.what;
+  for (const Way& way : kWays) {
+    for (const Case& c : cases) {
+      const Outcome o = way.integrate(c.f, c.bound, c.rangeKind, 0.0, 1e-8);
+      EXPECT_TRUE(WithinUlps(o.result, c.expected, c.ulps)) << c.what << ", " << way.name;
+      if (std::isnan(c.error)) {
+        EXPECT_LE(std::fabs(o.result - c.expected), o.error) << c.what << ", " << way.name;
+        EXPECT_LE(o.error, 1e-8 * std::fabs(o.result)) << c.what << ", " << way.name;
+      } else {
+        EXPECT_TRUE(BitExact(o.error, c.error)) << c.what << ", " << way.name;
+      }
+      EXPECT_EQ(o.evaluations, c.evaluations) << c.what << ", " << way.name;
+      EXPECT_EQ(o.calls, c.evaluations) << c.what << ", " << way.name;
+      EXPECT_EQ(o.status, IntegrationStatus::Normal) << c.what << ", " << way.name;
     }
-    EXPECT_EQ(o.evaluations, c.evaluations) << c.what;
-    EXPECT_EQ(o.calls, c.evaluations) << c.what;
-    EXPECT_EQ(o.status, IntegrationStatus::Normal) << c.what;
   }
 }
 
@@ -172,23 +211,26 @@ struct Reference {
 };
 
 void CheckReferences(const Reference* rows, int count) {
-  for (int i = 0; i < count; ++i) {
-    const Reference& c = rows[i];
-    SetErrorIndicator(0);
-    const Outcome o = Integrate(c.f, c.bound, c.rangeKind, c.absTol, c.relTol);
-    EXPECT_TRUE(BitExact(o.result, c.result)) << c.what;
-    EXPECT_TRUE(BitExact(o.error, c.error)) << c.what;
-    EXPECT_EQ(o.evaluations, c.evaluations) << c.what;
-    EXPECT_EQ(o.calls, c.evaluations) << c.what;
-    EXPECT_EQ(o.status, c.status) << c.what;
-    EXPECT_EQ(ErrorIndicator(), 0) << c.what;
-    if (!std::isnan(c.exact)) {
-      // A normal end means the reported error met the requested accuracy (up to the
-      // rounding between the area it was tested on and the returned sum), and the true
-      // error has to be within the reported one.
-      ASSERT_EQ(c.status, IntegrationStatus::Normal) << c.what;
-      EXPECT_LE(std::fabs(o.result - c.exact), o.error) << c.what;
-      EXPECT_LE(o.error, std::max(c.absTol, c.relTol * std::fabs(o.result)) * (1 + 1e-12)) << c.what;
+  for (const Way& way : kWays) {
+    for (int i = 0; i < count; ++i) {
+      const Reference& c = rows[i];
+      SetErrorIndicator(0);
+      const Outcome o = way.integrate(c.f, c.bound, c.rangeKind, c.absTol, c.relTol);
+      EXPECT_TRUE(BitExact(o.result, c.result)) << c.what << ", " << way.name;
+      EXPECT_TRUE(BitExact(o.error, c.error)) << c.what << ", " << way.name;
+      EXPECT_EQ(o.evaluations, c.evaluations) << c.what << ", " << way.name;
+      EXPECT_EQ(o.calls, c.evaluations) << c.what << ", " << way.name;
+      EXPECT_EQ(o.status, c.status) << c.what << ", " << way.name;
+      EXPECT_EQ(ErrorIndicator(), 0) << c.what << ", " << way.name;
+      if (!std::isnan(c.exact)) {
+        // A normal end means the reported error met the requested accuracy (up to the
+        // rounding between the area it was tested on and the returned sum), and the
+        // true error has to be within the reported one.
+        ASSERT_EQ(c.status, IntegrationStatus::Normal) << c.what;
+        EXPECT_LE(std::fabs(o.result - c.exact), o.error) << c.what << ", " << way.name;
+        EXPECT_LE(o.error, std::max(c.absTol, c.relTol * std::fabs(o.result)) * (1 + 1e-12))
+            << c.what << ", " << way.name;
+      }
     }
   }
 }
@@ -251,6 +293,36 @@ TEST(IntegrateToInfinity, DifficultiesEndWithTheirStatus) {
       {"NaN", NotANumber, 0.0, 1, 0.0, 1e-08, kNaN, kNaN, 14985, S::SubintervalLimit, kNaN},
   };
   CheckReferences(rows, sizeof rows / sizeof rows[0]);
+}
+
+// Every point a plain integrand is called at, in order.
+thread_local std::vector<double> tPoints;
+double RecordedLorentz(double x) {
+  tPoints.push_back(x);
+  return Lorentz(x);
+}
+
+TEST(IntegrateToInfinity, BatchesHoldThePointsInThePlainCallOrder) {
+  // An integrand with side effects (a counter, an indicator) must see the same points in
+  // the same order whichever way it comes in: on the half lines the centre then each
+  // node pair, on the whole line with the mirrored points in their own places.
+  struct Case {
+    double bound;
+    int rangeKind;
+  };
+  const Case cases[] = {{0.5, 1}, {-0.5, -1}, {0.0, 2}};
+  for (const Case& c : cases) {
+    tPoints.clear();
+    Integrate(RecordedLorentz, c.bound, c.rangeKind, 0.0, 1e-12);
+    const std::vector<double> plain = tPoints;
+    tPoints.clear();
+    IntegrateAsBatches(RecordedLorentz, c.bound, c.rangeKind, 0.0, 1e-12);
+    ASSERT_GT(plain.size(), 15u) << c.rangeKind;
+    ASSERT_EQ(tPoints.size(), plain.size()) << c.rangeKind;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      ASSERT_TRUE(BitExact(tPoints[i], plain[i])) << "range kind " << c.rangeKind << ", point " << i;
+    }
+  }
 }
 
 TEST(IntegrateToInfinity, ConcurrentCallsDoNotShareState) {

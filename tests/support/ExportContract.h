@@ -8,6 +8,7 @@
 // C++, no test framework.
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace eurocall::testing {
@@ -18,7 +19,9 @@ enum class ResultClass {
   HestonPriceFast,    // never below 0 (NaN stays NaN)
   HestonPriceExact,   // never below max(S - K e^(-rT), 0); NaN only where that bound is NaN
   HestonVol,          // 999 or a volatility in [0.001, 2], never 0 or NaN; 2 for a NaN price
-  Integrand,          // any double; +0 while the thread's error indicator is set (theIntegrand)
+  RealIntegrand,      // any double
+  CombinedIntegrand,  // e^x RealIntegrand_j1 - RealIntegrand_j0 of the same arguments, bit for
+                      // bit; +0 while the thread's error indicator is set
 };
 
 struct ExportSignature {
@@ -38,9 +41,9 @@ inline constexpr ExportSignature kExportSignatures[9] = {
     {"HestonCall_fast", 9, ResultClass::HestonPriceFast, -1, {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7}},
     {"HestonVol_exact", 9, ResultClass::HestonVol, 2, {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7}},
     {"HestonVol_fast", 9, ResultClass::HestonVol, 3, {100, 100, 1, 0.05, 0.04, 0.05, 1.5, 0.3, -0.7}},
-    {"RealIntegrand_j0", 8, ResultClass::Integrand, -1, {0.05, 1, 0.05, 0.04, 1.5, 0.3, -0.7, 1.0}},  // theta, v0
-    {"RealIntegrand_j1", 8, ResultClass::Integrand, -1, {0.05, 1, 0.05, 0.04, 1.5, 0.3, -0.7, 1.0}},  // theta, v0
-    {"theIntegrand", 8, ResultClass::Integrand, -1, {0.05, 1, 0.04, 0.05, 1.5, 0.3, -0.7, 1.0}},      // v0, theta
+    {"RealIntegrand_j0", 8, ResultClass::RealIntegrand, -1, {0.05, 1, 0.05, 0.04, 1.5, 0.3, -0.7, 1.0}},  // theta, v0
+    {"RealIntegrand_j1", 8, ResultClass::RealIntegrand, -1, {0.05, 1, 0.05, 0.04, 1.5, 0.3, -0.7, 1.0}},  // theta, v0
+    {"theIntegrand", 8, ResultClass::CombinedIntegrand, -1, {0.05, 1, 0.04, 0.05, 1.5, 0.3, -0.7, 1.0}},  // v0, theta
 };
 
 // Values a host passes by mistake: NaN, infinities, signed zeros, a negative, a tiny
@@ -59,13 +62,31 @@ inline constexpr double kBadValues[10] = {
 };
 
 inline bool IsPositiveZero(double v) { return v == 0.0 && !std::signbit(v); }
+inline bool SameValue(double a, double b) {  // the same bits, or both NaN
+  return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
+}
 inline bool InSearchBracket(double v) { return v >= 0.001 && v <= 2.0; }  // 2 is also a sentinel
 
+// The arguments of the two real integrands for theIntegrand's args: theta and v0
+// exchanged, phi floored as theIntegrand floors it (|phi| <= 1e-300 and NaN become
+// +1e-300, which keeps 1/phi finite).
+inline void RealIntegrandArguments(const double* args, double* real) {
+  for (int i = 0; i < 8; ++i) real[i] = args[i];
+  real[2] = args[3];
+  real[3] = args[2];
+  if (!(std::fabs(args[7]) > 1e-300)) real[7] = 1e-300;
+}
+
+// What theIntegrand returns while the error indicator is clear, from the two real
+// integrands at RealIntegrandArguments: e^x j1 - j0, the product formed first.
+inline double CombinedOfRealIntegrands(double x, double j1, double j0) { return std::exp(x) * j1 - j0; }
+
 // nullptr when result belongs to the class, otherwise what is wrong with it. args are
-// the export's arguments in its own order; hestonPrice is the matching Heston price of
-// the same arguments for a HestonVol result and ignored otherwise.
+// the export's arguments in its own order. companion is, for a HestonVol result, the
+// matching Heston price of the same arguments; for theIntegrand, the value it must
+// have (CombinedOfRealIntegrands, or +0 while the indicator is set); ignored otherwise.
 inline const char* ClassViolation(ResultClass resultClass, const double* args, double result,
-                                  double hestonPrice = 0.0) {
+                                  double companion = 0.0) {
   switch (resultClass) {
     case ResultClass::BlackScholesPrice: {
       const double T = args[2], vol = args[4];
@@ -91,11 +112,14 @@ inline const char* ClassViolation(ResultClass resultClass, const double* args, d
       return nullptr;
     }
     case ResultClass::HestonVol:
-      if (std::isnan(hestonPrice) && result != 2.0) return "NaN Heston price not reported as 2";
+      if (std::isnan(companion) && result != 2.0) return "NaN Heston price not reported as 2";
       if (result == 999.0 || InSearchBracket(result)) return nullptr;
       return "neither a volatility in [0.001, 2] nor the sentinel 999";
-    case ResultClass::Integrand:
+    case ResultClass::RealIntegrand:
       return nullptr;
+    case ResultClass::CombinedIntegrand:
+      return SameValue(result, companion) ? nullptr
+                                          : "not e^x RealIntegrand_j1 - RealIntegrand_j0 of the same arguments";
   }
   return "unknown result class";
 }

@@ -1,37 +1,17 @@
 #ifndef EUROCALL_TESTS_SUPPORT_ULPS_H
 #define EUROCALL_TESTS_SUPPORT_ULPS_H
 
-// Distance in units in the last place between two doubles, for table-driven tests.
-// NaN matches NaN and nothing else; +0 and -0 are different values (a wrong sign of
-// zero is a failure).
-#include <cmath>
+// Table-driven comparisons in units in the last place, for GoogleTest.
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "support/UlpDistance.h"
+
 namespace eurocall::testing {
-
-inline std::int64_t OrderedBits(double v) {
-  std::int64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  return bits < 0 ? std::numeric_limits<std::int64_t>::min() - bits : bits;
-}
-
-// Largest representable distance when the two values cannot be compared.
-inline std::uint64_t UlpDistance(double a, double b) {
-  if (std::isnan(a) || std::isnan(b)) {
-    return (std::isnan(a) && std::isnan(b)) ? 0 : std::numeric_limits<std::uint64_t>::max();
-  }
-  if (a == 0.0 && b == 0.0 && std::signbit(a) != std::signbit(b)) {
-    return std::numeric_limits<std::uint64_t>::max();
-  }
-  const std::int64_t x = OrderedBits(a), y = OrderedBits(b);
-  return x > y ? std::uint64_t(x) - std::uint64_t(y) : std::uint64_t(y) - std::uint64_t(x);
-}
 
 inline std::string Show(double v) {
   std::ostringstream s;

@@ -15,7 +15,7 @@ struct Row {
   std::string csv;        // one input line
   double S, K, T, r, vol, price;
   std::string error;      // empty for a good row, else the reason the tool must give
-  std::string note;       // the sentinel BSVol must be named for
+  std::string note;       // the sentinel BSVol must be named for, or the argument outside the model's domain
 };
 
 // Line 1 is the header; row i is on line i + 2 (no blank lines in between).
@@ -29,7 +29,7 @@ const Row kRows[] = {
     {"a6,100,100,1,0,0.2,90,x", 100, 100, 1, 0, 0.2, 90, "", "BSVol: 2 = price outside the bracket [0.001, 2]"},
     {"a7,100,100", 0, 0, 0, 0, 0, 0, "3 fields where the header has 8", ""},
     {"a8,\"100\"x,100,1,0.05,0.2,7,", 0, 0, 0, 0, 0, 0, "column 2: text after the closing quote", ""},
-    {"a9,\"80\",100,2,0.03,nan,7,", 80, 100, 2, 0.03, NAN, 7, "", ""},
+    {"a9,\"80\",100,2,0.03,nan,7,", 80, 100, 2, 0.03, NAN, 7, "", "vol = nan is outside the model's domain (vol finite and >= 0)"},
 };
 
 std::string Fixture() {
@@ -66,6 +66,14 @@ TEST(Batch, GoodRowsComputedBadRowsKeptWithTheirReason) {
       EXPECT_NE(o.err.find(input + ":" + line + ": " + row.error + "\n"), std::string::npos) << o.err;
       continue;
     }
+    if (row.note.find("outside the model's domain") != std::string::npos) {
+      EXPECT_EQ(fields[8], "");
+      EXPECT_EQ(fields[9], "");
+      EXPECT_EQ(fields[10], row.note);
+      EXPECT_EQ(fields[11], "");
+      EXPECT_NE(o.err.find(input + ":" + line + ": " + row.note + "\n"), std::string::npos) << o.err;
+      continue;
+    }
     const double call = Library().Call("BSCall", {row.S, row.K, row.T, row.r, row.vol});
     const double vol = Library().Call("BSVol", {row.S, row.K, row.T, row.r, row.price});
     EXPECT_TRUE(IsShortestRoundTrip(fields[8], call)) << fields[8] << " vs " << Show(call);
@@ -73,7 +81,8 @@ TEST(Batch, GoodRowsComputedBadRowsKeptWithTheirReason) {
     EXPECT_EQ(fields[10], row.note);
     EXPECT_EQ(fields[11], "");
   }
-  EXPECT_NE(o.err.find(std::to_string(bad) + " of " + std::to_string(std::size(kRows)) + " rows could not be read"),
+  EXPECT_NE(o.err.find(std::to_string(bad) + " of " + std::to_string(std::size(kRows)) +
+                       " rows could not be read, 1 lies outside the model's domain; their results are empty"),
             std::string::npos)
       << o.err;
   // The worked row.
@@ -92,15 +101,99 @@ TEST(Batch, StandardInputAndOutputFileGiveTheSameBytes) {
   EXPECT_NE(piped.err.find("<stdin>:4: column 3 (K)"), std::string::npos) << piped.err;
 }
 
-TEST(Batch, WithoutVolatilitiesThereIsNoNoteColumn) {
+TEST(Batch, ResultColumnsThenNoteAndError) {
   const Outcome o = RunTool({"batch", "--fn", "BSCall"}, WithInput("S,K,T,r,vol\n100,100,1,0.05,0.2\n"));
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.err, "");
   const auto lines = SplitLines(o.out);
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "S,K,T,r,vol,BSCall,error");
+  EXPECT_EQ(lines[0], "S,K,T,r,vol,BSCall,note,error");
   const double call = Library().Call("BSCall", {100, 100, 1, 0.05, 0.2});
-  EXPECT_TRUE(IsShortestRoundTrip(lines[1].substr(19, lines[1].size() - 20), call)) << lines[1];
+  EXPECT_TRUE(IsShortestRoundTrip(lines[1].substr(19, lines[1].size() - 21), call)) << lines[1];
+}
+
+TEST(Batch, CsvAsSpreadsheetsWriteIt) {
+  const double call = Library().Call("BSCall", {100, 100, 1, 0.05, 0.2});
+  struct Case {
+    std::string what, input;
+    std::vector<std::string> extra;  // more arguments
+    std::string header;              // the output's first line
+    char separator;
+  };
+  const Case cases[] = {
+      {"header names in any case", "s,k,t,R,Vol\n100,100,1,0.05,0.2\n", {}, "s,k,t,R,Vol,BSCall,note,error", ','},
+      {"semicolons, as the header shows", "id;S;K;T;r;vol\n\"a;b\";100;100;1;0.05;0.2\n", {},
+       "id;S;K;T;r;vol;BSCall;note;error", ';'},
+      {"tabs, CRLF and a byte order mark", "\xEF\xBB\xBFS\tK\tT\tr\tvol\r\n100\t100\t1\t0.05\t0.2\r\n", {},
+       "S\tK\tT\tr\tvol\tBSCall\tnote\terror", '\t'},
+      {"--sep ; over a header with commas", "S;K;T;r;vol;\"note, kept\"\n100;100;1;0.05;0.2;\"a, b\"\n", {"--sep", ";"},
+       "S;K;T;r;vol;\"note, kept\";BSCall;note;error", ';'},
+      {"--sep tab over a header with as many semicolons", "S\tK\tT\tr\tvol\ta;b;c;d;e\n100\t100\t1\t0.05\t0.2\t1;2;3;4;5\n",
+       {"--sep", "tab"}, "S\tK\tT\tr\tvol\ta;b;c;d;e\tBSCall\tnote\terror", '\t'},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {"batch", "--fn", "BSCall"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const Outcome o = RunTool(args, WithInput(c.input));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto lines = SplitLines(o.out);
+    ASSERT_EQ(lines.size(), 2u) << o.out;
+    EXPECT_EQ(lines[0], c.header);
+    const std::string row = lines[1];
+    ASSERT_GE(row.size(), 3u);
+    EXPECT_EQ(row.substr(row.size() - 2), std::string(2, c.separator));
+    const std::string fields = row.substr(0, row.size() - 2);
+    const std::string result = fields.substr(fields.rfind(c.separator) + 1);
+    EXPECT_TRUE(IsShortestRoundTrip(result, call)) << row;
+  }
+  // A separator the tool does not know makes the header one column: the message says so.
+  const Outcome bars = RunTool({"batch", "--fn", "BSCall"}, WithInput("S|K|T|r|vol\n100|100|1|0.05|0.2\n"));
+  EXPECT_EQ(bars.status, 4);
+  EXPECT_NE(bars.err.find("<stdin>:1: the header has no column 'S' (read by BSCall); it is read as one column"),
+            std::string::npos)
+      << bars.err;
+}
+
+TEST(Batch, FunctionsByExportOrCommandNameInACommaListWithSpaces) {
+  const std::string csv = "S,K,T,r,vol,price,v0,theta,kappa,sigma,rho\n100,100,1,0.05,0.2,10,0.04,0.04,1.5,0.3,-0.7\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> columns;
+  };
+  const Case cases[] = {
+      {{"--fn", "BSCall, BSVol"}, {"BSCall", "BSVol"}},
+      {{"--fn", " bs-call ,bs-vol "}, {"BSCall", "BSVol"}},
+      {{"--fn", "heston-call"}, {"HestonCall_exact"}},
+      {{"--fn", "heston-call, heston-vol", "--method", "fast"}, {"HestonCall_fast", "HestonVol_fast"}},
+      {{"--fn", "heston-call", "--method", "both"}, {"HestonCall_exact", "HestonCall_fast"}},
+      {{"--fn", "HestonCall_fast", "--fn", "heston-call,BSCall"}, {"HestonCall_fast", "HestonCall_exact", "BSCall"}},
+  };
+  const std::vector<double> heston = {100, 100, 1, 0.05, 0.04, 0.04, 1.5, 0.3, -0.7};
+  const std::map<std::string, std::vector<double>> arguments = {
+      {"BSCall", {100, 100, 1, 0.05, 0.2}}, {"BSVol", {100, 100, 1, 0.05, 10}},
+      {"HestonCall_exact", heston},         {"HestonCall_fast", heston},
+      {"HestonVol_fast", heston}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1]);
+    std::vector<std::string> args = {"batch"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome o = RunTool(args, WithInput(csv));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const auto rows = ReadCsv(o.out);
+    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows[0].size(), 11 + c.columns.size() + 2);
+    for (std::size_t j = 0; j < c.columns.size(); ++j) {
+      EXPECT_EQ(rows[0][11 + j], c.columns[j]);
+      const double expected = Library().Call(c.columns[j], arguments.at(c.columns[j]));
+      EXPECT_TRUE(IsShortestRoundTrip(rows[1][11 + j], expected)) << rows[1][11 + j] << " vs " << Show(expected);
+    }
+  }
+  // Each --fn takes one argument: a file named after it is the input.
+  const std::string file = WriteScratchFile("after-fn.csv", csv);
+  const Outcome after = RunTool({"batch", "--fn", "BSCall", file});
+  EXPECT_EQ(after.status, 0) << after.err;
+  EXPECT_EQ(ReadCsv(after.out).size(), 2u);
 }
 
 // Rows spread over a range of inputs; with `heston` the Heston columns too.
@@ -158,7 +251,7 @@ void CheckThreadCountsAgree(const std::string& csv, const std::string& fns) {
 }
 
 TEST(Batch, BlackScholesSameBytesForEveryThreadCount) {
-  CheckThreadCountsAgree(ManyRows(false, 300), "BSCall,BSVol");
+  CheckThreadCountsAgree(ManyRows(false, 3000), "BSCall,BSVol");  // three chunks
 }
 
 TEST(Batch, HestonSameBytesForEveryThreadCount) {

@@ -1,6 +1,7 @@
 // The default table and the one-export commands: every printed number is the shortest
 // text that reads back to exactly what the library returns for the same arguments.
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -101,7 +102,8 @@ TEST(SingleCommands, BlackScholesPrintTheLibrarysResult) {
       {{"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2"}, "BSCall", {100, 100, 1, 0.05, 0.2}},
       // Option order is free; the tool puts each argument in its place.
       {{"bs-call", "--vol", "0.35", "--r", "0.01", "--T", "0.25", "--K", "90", "--S", "101.5"}, "BSCall", {101.5, 90, 0.25, 0.01, 0.35}},
-      {{"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol=nan"}, "BSCall", {100, 100, 1, 0.05, NAN}},
+      // NaN is outside the model's domain: --raw lets it through to the library.
+      {{"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol=nan", "--raw"}, "BSCall", {100, 100, 1, 0.05, NAN}},
       {{"bs-vol", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--price", "10.450583572185558"}, "BSVol", {100, 100, 1, 0.05, 10.450583572185558}},
       {{"bs-vol", "--S", "100", "--K", "120", "--T", "0.5", "--r", "0.01", "--price", "1e-20"}, "BSVol", {100, 120, 0.5, 0.01, 1e-20}},  // 0: rejected
       {{"bs-vol", "--S", "100", "--K", "100", "--T", "1", "--r", "0", "--price", "90"}, "BSVol", {100, 100, 1, 0, 90}},  // 2: beyond the bracket
@@ -182,15 +184,17 @@ TEST(Help, TheToolAndEverySubCommandDescribeTheirOptions) {
   };
   const Case cases[] = {
       {"", {"--version", "bs-call", "bs-vol", "heston-call", "heston-vol", "real-integrand-j0", "real-integrand-j1", "integrand", "batch", "smile", "EUROCALL_LIBRARY"}},
-      {"bs-call", {"--S", "--K", "--T", "--r", "--vol"}},
-      {"bs-vol", {"--S", "--K", "--T", "--r", "--price"}},
-      {"heston-call", {"--S", "--K", "--T", "--r", "--v0", "--theta", "--kappa", "--sigma", "--rho", "--method"}},
-      {"heston-vol", {"--S", "--K", "--T", "--r", "--v0", "--theta", "--kappa", "--sigma", "--rho", "--method"}},
+      {"bs-call", {"--S", "--K", "--T", "--r", "--vol", "--kind", "--q", "--raw"}},
+      {"bs-vol", {"--S", "--K", "--T", "--r", "--price", "--kind", "--q", "--raw"}},
+      {"heston-call", {"--S", "--K", "--T", "--r", "--v0", "--theta", "--kappa", "--sigma", "--rho", "--method", "--kind", "--q"}},
+      {"heston-vol", {"--S", "--K", "--T", "--r", "--v0", "--theta", "--kappa", "--sigma", "--rho", "--method", "--q"}},
       {"real-integrand-j0", {"--x", "--T", "--theta", "--v0", "--kappa", "--sigma", "--rho", "--phi"}},
       {"real-integrand-j1", {"--x", "--T", "--theta", "--v0", "--kappa", "--sigma", "--rho", "--phi"}},
       {"integrand", {"--x", "--T", "--v0", "--theta", "--kappa", "--sigma", "--rho", "--phi"}},
-      {"batch", {"FILE", "--output", "--threads", "--fn", "HestonVol_fast", "note", "error"}},
-      {"smile", {"--S", "--T", "--r", "--v0", "--theta", "--kappa", "--sigma", "--rho", "--strikes", "--method", "--svg"}},
+      {"batch", {"FILE", "--output", "--threads", "--fn", "--method", "--sep", "HestonVol_fast", "heston-vol", "kind", "note",
+                 "error", "streamed"}},
+      {"smile", {"--S", "--T", "--r", "--q", "--v0", "--theta", "--kappa", "--sigma", "--rho", "--strikes", "--method",
+                 "--svg", "--unit", "forward"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
@@ -204,21 +208,32 @@ TEST(Help, TheToolAndEverySubCommandDescribeTheirOptions) {
   }
 }
 
-TEST(LibraryLookup, NextToTheToolFirstThenEurocallLibrary) {
-  // Built side by side, the tool takes the library beside it, whatever the variable says.
-  const Outcome beside = RunTool({"--version"}, {"", {{"EUROCALL_LIBRARY", EUROCALL_STUB_LIBRARY}}});
+TEST(LibraryLookup, EurocallLibraryFirstThenNextToTheTool) {
+  // Unset, the tool takes the library beside it.
+  const Outcome beside = RunTool({"--version"});
   EXPECT_EQ(beside.status, 0) << beside.err;
   EXPECT_EQ(beside.out, "eurocall " EUROCALL_VERSION "\nlibrary " EUROCALL_LIBRARY_SONAME_FILE "\n");
 
-  // Alone, it takes the variable's file, and calls BSCall there by name.
-  RunOptions stub{"", {{"EUROCALL_LIBRARY", EUROCALL_STUB_LIBRARY}}, LoneToolCopy()};
-  const Outcome version = RunTool({"--version"}, stub);
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "eurocall " EUROCALL_VERSION "\nlibrary " EUROCALL_STUB_LIBRARY "\n");
-  EXPECT_NE(version.err.find("does not export BSVol, HestonCall_exact, HestonCall_fast"), std::string::npos) << version.err;
-  const Outcome call = RunTool({"bs-call", "--S", "3", "--K", "7", "--T", "1", "--r", "0", "--vol", "0.2"}, stub);
-  EXPECT_EQ(call.status, 0);
-  EXPECT_EQ(call.out, "3007\n");
+  // Set, it takes the file the variable names, even with a library beside it, and calls
+  // BSCall there by name.
+  for (const std::string& tool : {std::string(EUROCALL_TOOL), LoneToolCopy()}) {
+    SCOPED_TRACE(tool);
+    RunOptions stub{"", {{"EUROCALL_LIBRARY", EUROCALL_STUB_LIBRARY}}, tool};
+    const Outcome version = RunTool({"--version"}, stub);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "eurocall " EUROCALL_VERSION "\nlibrary " EUROCALL_STUB_LIBRARY "\n");
+    EXPECT_NE(version.err.find("does not export BSVol, HestonCall_exact, HestonCall_fast"), std::string::npos)
+        << version.err;
+    const Outcome call = RunTool({"bs-call", "--S", "3", "--K", "7", "--T", "1", "--r", "0", "--vol", "0.2"}, stub);
+    EXPECT_EQ(call.status, 0);
+    EXPECT_EQ(call.out, "3007\n");
+  }
+
+  // Or the directory that holds the library.
+  const std::string directory = std::filesystem::path(EUROCALL_LIBRARY_SONAME_FILE).parent_path().string();
+  const Outcome fromDirectory = RunTool({"--version"}, {"", {{"EUROCALL_LIBRARY", directory}}, LoneToolCopy()});
+  EXPECT_EQ(fromDirectory.status, 0) << fromDirectory.err;
+  EXPECT_EQ(fromDirectory.out, "eurocall " EUROCALL_VERSION "\nlibrary " EUROCALL_LIBRARY_SONAME_FILE "\n");
 }
 
 }  // namespace

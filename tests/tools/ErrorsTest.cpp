@@ -11,17 +11,8 @@ namespace eurocall::testing {
 namespace {
 
 // A good bs-call command with the options of `change` set to new values or, if new, added.
-std::vector<std::string> BsCall(std::vector<std::string> change) {
-  std::vector<std::string> a = {"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2"};
-  for (std::size_t i = 0; i + 1 < change.size(); i += 2) {
-    auto at = std::find(a.begin(), a.end(), change[i]);
-    if (at == a.end()) {
-      a.insert(a.end(), {change[i], change[i + 1]});
-    } else {
-      at[1] = change[i + 1];
-    }
-  }
-  return a;
+std::vector<std::string> BsCall(const std::vector<std::string>& change) {
+  return WithOptions({"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2"}, change);
 }
 
 struct Case {
@@ -44,6 +35,10 @@ void Check(const Case& c, const RunOptions& base = {}) {
   const Outcome o = RunTool(args, options);
   EXPECT_EQ(o.status, c.status) << o.err;
   EXPECT_EQ(o.out, "");
+  // Every message names the tool, CLI11's included; a library path list is indented.
+  for (const std::string& line : SplitLines(o.err)) {
+    if (line.rfind("  ", 0) != 0) EXPECT_EQ(line.rfind("eurocall: ", 0), 0u) << line;
+  }
   for (std::string m : c.messages) {
     if (auto p = m.find("$FILE"); p != std::string::npos) m.replace(p, 5, file);
     EXPECT_NE(o.err.find(m), std::string::npos) << "missing \"" << m << "\" in:\n" << o.err;
@@ -51,25 +46,43 @@ void Check(const Case& c, const RunOptions& base = {}) {
 }
 
 TEST(Errors, CommandLine) {
+  const std::vector<std::string> smile = {"smile", "--S", "1", "--T", "1", "--r", "0", "--v0", "1", "--theta", "1",
+                                          "--kappa", "1", "--sigma", "1", "--rho", "0", "--strikes"};
+  auto smileWith = [&](const std::string& strikes) {
+    std::vector<std::string> a = smile;
+    a.push_back(strikes);
+    return a;
+  };
   const Case cases[] = {
-      {"unknown option", BsCall({"--bogus", "1"}), "", 2, {"--bogus"}},
-      {"unknown command", {"frobnicate"}, "", 2, {"frobnicate"}},
-      {"missing argument", {"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05"}, "", 2, {"--vol is required"}},
-      {"option without its value", {"bs-call", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2", "--S"}, "", 2, {"--S"}},
+      {"unknown option", BsCall({"--bogus", "1"}), "", 2, {"bs-call: unknown option '--bogus' (run 'eurocall bs-call --help'"}},
+      {"misspelt option", BsCall({"--vl", "0.2"}), "", 2, {"unknown option '--vl'; did you mean '--vol'?"}},
+      {"unknown command", {"frobnicate"}, "", 2, {"eurocall: unknown command 'frobnicate' (run 'eurocall --help'"}},
+      {"misspelt command", {"bscall"}, "", 2, {"unknown command 'bscall'; did you mean 'bs-call'?"}},
+      {"export name for a command", {"HestonVol"}, "", 2, {"did you mean 'heston-vol'?"}},
+      {"unexpected argument", {"bs-call", "7", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2"}, "", 2,
+       {"bs-call: unexpected argument '7'"}},
+      {"missing argument", {"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05"}, "", 2, {"bs-call: --vol is required"}},
+      {"option without its value", {"bs-call", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2", "--S"}, "", 2,
+       {"bs-call: --S needs a value"}},
+      {"option given twice", {"bs-call", "--S", "100", "--K", "100", "--T", "1", "--r", "0.05", "--vol", "0.2", "--vol", "0.3"},
+       "", 2, {"bs-call: --vol is given 2 times; give it once"}},
       {"non-numeric argument", BsCall({"--K", "abc"}), "", 2, {"--K: 'abc' is not a number"}},
       {"trailing junk", BsCall({"--T", "1y"}), "", 2, {"--T: '1y' is not a number"}},
-      {"out of range", BsCall({"--S", "1e999"}), "", 2, {"--S: '1e999' is not a number"}},
+      {"out of range", BsCall({"--S", "1e999"}), "", 2, {"--S: '1e999' is out of range for a double"}},
+      {"too small to be told from 0", BsCall({"--T", "1e-999"}), "", 2, {"--T: '1e-999' is out of range for a double"}},
+      {"neither call nor put", BsCall({"--kind", "straddle"}), "", 2, {"--kind: 'straddle' is neither call nor put"}},
       {"unknown method", {"heston-call", "--S", "1", "--K", "1", "--T", "1", "--r", "0", "--v0", "1", "--theta", "1",
                           "--kappa", "1", "--sigma", "1", "--rho", "0", "--method", "slow"}, "", 2, {"slow"}},
       {"batch without --fn", {"batch"}, "S\n", 2, {"--fn is required"}},
-      {"batch with an unknown export", {"batch", "--fn", "BSCall,bscall"}, "S\n", 2, {"bscall"}},
+      {"batch with an unknown export", {"batch", "--fn", "BSCall,bscall"}, "S\n", 2,
+       {"batch: --fn: unknown function 'bscall'; did you mean 'BSCall'?"}},
+      {"batch with a misspelt command", {"batch", "--fn", "heston-cal"}, "S\n", 2, {"did you mean 'heston-call'?"}},
       {"batch with no threads", {"batch", "--fn", "BSCall", "--threads", "0"}, "S\n", 2, {"--threads"}},
-      {"smile strikes reversed", {"smile", "--S", "1", "--T", "1", "--r", "0", "--v0", "1", "--theta", "1", "--kappa", "1",
-                                  "--sigma", "1", "--rho", "0", "--strikes", "120:80:10"}, "", 2, {"HI is below LO"}},
-      {"smile step zero", {"smile", "--S", "1", "--T", "1", "--r", "0", "--v0", "1", "--theta", "1", "--kappa", "1",
-                           "--sigma", "1", "--rho", "0", "--strikes", "80:120:0"}, "", 2, {"STEP positive"}},
-      {"smile strikes malformed", {"smile", "--S", "1", "--T", "1", "--r", "0", "--v0", "1", "--theta", "1", "--kappa", "1",
-                                   "--sigma", "1", "--rho", "0", "--strikes", "80:120"}, "", 2, {"is not LO:HI:STEP"}},
+      {"batch with an unknown separator", {"batch", "--fn", "BSCall", "--sep", "|"}, "S\n", 2, {"--sep: '|' is not ',', ';' or tab"}},
+      {"smile strikes reversed", smileWith("120:80:10"), "", 2, {"HI is below LO"}},
+      {"smile step zero", smileWith("80:120:0"), "", 2, {"STEP positive"}},
+      {"smile strikes malformed", smileWith("80:120"), "", 2, {"is not LO:HI:STEP"}},
+      {"smile strikes from 0", smileWith("0:100:10"), "", 2, {"eurocall: --strikes: K = 0 is outside the model's domain"}},
   };
   for (const Case& c : cases) Check(c);
 }
@@ -89,6 +102,9 @@ TEST(Errors, BatchInput) {
        {"<stdin>:1: the header has more than one column 'K'"}},
       {"malformed header", {"batch", "--fn", "BSCall"}, "S,K,T,r,\"vol\n", 4,
        {"<stdin>:1: header: column 5: quoted field is never closed"}},
+      {"a list of functions in two arguments", {"batch", "--fn", "BSCall,", "BSVol"}, "S\n", 4,
+       {"cannot open 'BSVol': No such file or directory (a function? --fn takes its list as one argument"}},
+      {"header of one column", {"batch", "--fn", "BSCall"}, "S|K|T|r|vol\n", 4, {"it is read as one column"}},
       {"output that cannot be written", {"batch", "--fn", "BSCall", "-o", ScratchDir() + "/no/such/dir.csv"},
        "S,K,T,r,vol\n100,100,1,0.05,0.2\n", 4, {"cannot write '" + ScratchDir() + "/no/such/dir.csv'"}},
   };
@@ -110,6 +126,9 @@ TEST(Errors, LibraryNotFoundOrIncomplete) {
         {"cannot load the eurocall library; tried:", nearby + " (next to the tool): no such file", "(installed tree): no such file"}}, ""},
       {{"variable names a missing file", BsCall({}), "", 3, {"/missing.so (EUROCALL_LIBRARY): no such file"}},
        ScratchDir() + "/missing.so"},
+      {{"variable names a directory without the library", BsCall({}), "", 3,
+        {ScratchDir() + "/" EUROCALL_LIBRARY_NAME " (in the directory EUROCALL_LIBRARY): no such file"}},
+       ScratchDir()},
       {{"variable names a file that is no library", BsCall({}), "", 3, {notALibrary + " (EUROCALL_LIBRARY): "}}, notALibrary},
       {{"export missing", heston, "", 3, {"the library " EUROCALL_STUB_LIBRARY " does not export HestonCall_exact"}},
        EUROCALL_STUB_LIBRARY},

@@ -2,12 +2,18 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +29,18 @@ extern char** environ;
 namespace eurocall::testing {
 
 namespace fs = std::filesystem;
+
+std::vector<std::string> WithOptions(std::vector<std::string> args, const std::vector<std::string>& change) {
+  for (std::size_t i = 0; i + 1 < change.size(); i += 2) {
+    auto at = std::find(args.begin(), args.end(), change[i]);
+    if (at == args.end()) {
+      args.insert(args.end(), {change[i], change[i + 1]});
+    } else {
+      at[1] = change[i + 1];
+    }
+  }
+  return args;
+}
 
 std::string ScratchDir() {
   static const std::string dir = [] {
@@ -79,24 +97,71 @@ Outcome RunTool(const std::vector<std::string>& args, const RunOptions& options)
   for (std::string& e : envStrings) envp.push_back(e.data());
   envp.push_back(nullptr);
 
+  // A terminal for standard error (and standard input), of the width asked for.
+  int terminal = -1, terminalSide = -1;
+  if (options.terminalColumns > 0) {
+    struct winsize size = {};
+    size.ws_row = 24;
+    size.ws_col = options.terminalColumns;
+    if (openpty(&terminal, &terminalSide, nullptr, nullptr, &size) != 0) {
+      Outcome o;
+      o.err = kNoTerminal + std::string(std::strerror(errno));
+      return o;
+    }
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  if (terminal >= 0 && options.terminalInput) {
+    posix_spawn_file_actions_adddup2(&actions, terminalSide, 0);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  }
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (terminal >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, terminalSide, 2);
+    posix_spawn_file_actions_addclose(&actions, terminalSide);
+    posix_spawn_file_actions_addclose(&actions, terminal);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
   pid_t pid;
   const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
+  if (terminalSide >= 0) close(terminalSide);
   Outcome o;
   if (spawned != 0) {
+    if (terminal >= 0) close(terminal);
     o.err = std::string("spawn failed: ") + std::strerror(spawned);
     return o;
   }
+  if (terminal >= 0) {
+    // Typed, then Ctrl-D at the start of a line: the end of the input.
+    if (options.terminalInput) {
+      const std::string typed = options.input + "\x04";
+      if (write(terminal, typed.data(), typed.size()) != ssize_t(typed.size())) o.err = "cannot type the input\n";
+    }
+    // Everything the tool writes to the terminal, until it has closed its side (EIO).
+    char buffer[4096];
+    for (;;) {
+      struct pollfd ready = {terminal, POLLIN, 0};
+      if (poll(&ready, 1, 30000) <= 0) {
+        kill(pid, SIGKILL);
+        o.err += "\n(timed out)";
+        break;
+      }
+      const ssize_t n = read(terminal, buffer, sizeof buffer);
+      if (n <= 0) break;
+      o.err.append(buffer, std::size_t(n));
+    }
+    close(terminal);
+  }
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage = {};
+  wait4(pid, &status, 0, &usage);
   o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.peakResidentKiB = usage.ru_maxrss;
   o.out = ReadFile(out);
-  o.err = ReadFile(err);
+  if (terminal < 0) o.err = ReadFile(err);
   return o;
 }
 

@@ -13,21 +13,35 @@ namespace eurocall::testing {
 struct Outcome {
   int status = -1;  // exit status, or -1 if the tool did not exit normally
   std::string out, err;
+  long peakResidentKiB = 0;  // the child's largest resident set size
 };
 
 struct RunOptions {
   std::string input;                      // standard input
   std::map<std::string, std::string> env;  // set for the child; EUROCALL_LIBRARY is unset unless given
   std::string tool = EUROCALL_TOOL;
+  // When set, standard error is a terminal this many columns wide, and Outcome::err
+  // what the tool wrote to it (line ends as the terminal shows them, CR LF).
+  unsigned short terminalColumns = 0;
+  // Standard input is that terminal too: `input` is typed into it, then Ctrl-D.
+  bool terminalInput = false;
 };
 
 Outcome RunTool(const std::vector<std::string>& args, const RunOptions& options = {});
+
+// How Outcome::err starts where no terminal could be made (a machine without
+// pseudo-terminals): a test of what the tool does at a terminal cannot run there.
+constexpr char kNoTerminal[] = "no pseudo-terminal: ";
 
 inline RunOptions WithInput(std::string input) {
   RunOptions o;
   o.input = std::move(input);
   return o;
 }
+
+// `args` with the options of `change` ("--vol", "0.3", ...) set to their new values, or
+// added at the end where `args` lacks them.
+std::vector<std::string> WithOptions(std::vector<std::string> args, const std::vector<std::string>& change);
 
 // A directory of its own for this test process, created on first use.
 std::string ScratchDir();

@@ -14,8 +14,11 @@
 #include <limits>
 
 #include "eurocall.h"
+#include "support/UlpDistance.h"
 
 namespace {
+
+using eurocall::testing::UlpDistance;
 
 int gFailures = 0;
 
@@ -35,15 +38,6 @@ std::uint64_t Bits(double v) {
   std::uint64_t b;
   std::memcpy(&b, &v, sizeof b);
   return b;
-}
-
-// Distance in units in the last place; NaN matches only NaN, +0 and -0 differ.
-std::uint64_t UlpDistance(double a, double b) {
-  constexpr std::uint64_t kFar = std::numeric_limits<std::uint64_t>::max();
-  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b) ? 0 : kFar;
-  if (std::signbit(a) != std::signbit(b)) return kFar;
-  const std::uint64_t x = Bits(a) & ~(1ull << 63), y = Bits(b) & ~(1ull << 63);
-  return x > y ? x - y : y - x;
 }
 
 // ---------------------------------------------------------------------------------
