@@ -12,10 +12,11 @@ set -euo pipefail
 # the bench preset. librsvg2-bin, fonts-dejavu-core, libpng-dev: the tool's drawing tests
 # render the SVG charts and read the pictures back. python3-scipy, python3-pandas: the
 # calibration's optimiser and its tests' tables. libgsl-dev: the tool's calibrate
-# command fits with GSL's nonlinear least squares.
+# command fits with GSL's nonlinear least squares. python3-dask, python3-distributed: the
+# Python package's cluster tests and its README session.
 packages=(cmake make gcc g++ binutils libgtest-dev libgmock-dev libcli11-dev pkg-config
   python3-numpy libbenchmark-dev librsvg2-bin fonts-dejavu-core libpng-dev
-  python3-scipy python3-pandas libgsl-dev)
+  python3-scipy python3-pandas libgsl-dev python3-dask python3-distributed)
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   echo "install-deps.sh: needs Debian's dpkg-query and apt-get (Debian 12 or later)" >&2

@@ -1,187 +1,199 @@
-"""The keyword functions: every argument by name, scalars, lists or NumPy arrays."""
-import math
-
-from . import _vector, raw
-
-_ERRORS = ("raw", "nan", "raise")
-_METHODS = ("exact", "fast")
-_PARTS = ("combined", "j0", "j1")
+"""The keyword functions for prices, volatilities and the integrand."""
+from . import _columns, _elementwise, _quotes
+from ._errors import check_choice
+from ._evaluation import evaluate
 
 _MARKET = ("S", "K", "T", "r")
-_HESTON = ("S", "K", "T", "r", "v0", "theta", "kappa", "sigma", "rho")
-
-# The search bracket of every implied volatility, and its caps.
-_LOW, _HIGH = 0.001, 2.0
-_CAPS = {"BSVol": 100, "HestonVol_fast": 100, "HestonVol_exact": 200}
+_HESTON = ("v0", "theta", "kappa", "sigma", "rho")
 
 
-class VolatilityError(ValueError):
-    """An implied volatility is a sentinel, not a volatility (raised with errors="raise").
-
-    case is "rejected" (the library returned 0), "not enclosed" (2, and the price lies
-    outside what the bracket [0.001, 2] spans) or "no convergence" (999); value is the
-    library's result; index is the element's position in a vectorised call, else None.
-    """
-
-    def __init__(self, message, case, value, index=None):
-        ValueError.__init__(self, message)
-        self.case = case
-        self.value = value
-        self.index = index
+def _spot(c):
+    return _quotes.forward_spot(c["S"], c["T"], c["q"])
 
 
-def _same_side(u, w):
-    # As the search tests its bracket: zero lies on no side, NaN counts as negative.
-    return (u > 0 and w > 0) or (not u >= 0 and not w >= 0)
+def _heston_prices(method, c, spot, workers):
+    out = _columns.constant(0.0, len(spot))
+    _elementwise.heston_call(method, spot, c["K"], c["T"], c["r"], *[c[n] for n in _HESTON], out, workers)
+    return out
 
 
-def _rejection(S, K, T, r, price):
-    """Which of BSVol's input checks a rejected price failed, for the message."""
-    if any(math.isnan(v) for v in (S, K, T, r, price)):
-        return "a NaN argument"
-    difference = S - math.exp(-(T * r)) * K
-    intrinsic = difference if difference > 0 else 0.0
-    if not abs(price - intrinsic) >= 1e-15:
-        return "the price %r is within 1e-15 of the intrinsic value %r" % (price, intrinsic)
-    if not S >= price:
-        return "the price %r is above S = %r" % (price, S)
-    if not K > S and not price > difference:
-        return "in the money and the price %r is not above S - K*exp(-rT) = %r" % (price, difference)
-    return "the price %r is rejected" % (price,)
+def _bs_prices(c, spot, workers):
+    out = _columns.constant(0.0, len(spot))
+    _elementwise.bs_call(spot, c["K"], c["T"], c["r"], c["vol"], out, workers)
+    return out
 
 
-def _sentinels(export, errors, target):
-    """The check() of a volatility: returns the value, NaN for a sentinel, or raises.
+def _price(function, export, kind, arguments, prices, errors, workers):
+    """A price function: call prices on S' of every element, puts by parity."""
+    def compute(c, n, check, workers):
+        spot = _spot(c)
+        out = prices(c, spot, workers)
+        if kind == "put":
+            _quotes.puts_from_calls(out, spot, c["K"], c["T"], c["r"], _columns.constant(1.0, n))
+        return out, _quotes.not_finite_flags(export, out) if check else []
 
-    target(row) is the price the search inverted: BSVol's own argument, or the Heston
-    price recomputed (only for a result of 2, to tell a volatility of 2 from a miss).
-    """
-    if errors == "raw":
-        return None
-
-    def check(row, vol, index):
-        S, K, T, r = row[:4]
-        if vol == 0.0:
-            case = "rejected"
-            detail = _rejection(S, K, T, r, row[4]) if export == "BSVol" else "the price is rejected"
-        elif vol == 999.0:
-            case = "no convergence"
-            detail = "the search passed its cap of %d iterations" % _CAPS[export]
-        elif vol == _HIGH:
-            price = target(row)
-            # f(v) = BSCall(v) - price at both ends, in the search's order and rounding.
-            if not _same_side(raw.BSCall(S, K, T, r, _LOW) - price, raw.BSCall(S, K, T, r, _HIGH) - price):
-                return vol
-            case = "not enclosed"
-            detail = "the price %r is not between BSCall at vol 0.001 and at vol 2" % (price,)
-        else:
-            return vol
-        if errors == "nan":
-            return math.nan
-        where = "" if index is None else " at index %r" % (index,)
-        raise VolatilityError("%s returned %r%s: %s (%s)" % (export, vol, where, case, detail), case, vol, index)
-
-    return check
+    return evaluate(function, arguments, compute, errors, workers)
 
 
-def bs_call(*, S, K, T, r, vol, workers=1):
+def _bs_arguments(S, K, T, r, vol, q):
+    return [("S", S), ("K", K), ("T", T), ("r", r), ("vol", vol), ("q", q)]
+
+
+def _heston_arguments(S, K, T, r, v0, theta, kappa, sigma, rho, q):
+    return [("S", S), ("K", K), ("T", T), ("r", r), ("v0", v0), ("theta", theta), ("kappa", kappa),
+            ("sigma", sigma), ("rho", rho), ("q", q)]
+
+
+def bs_call(*, S, K, T, r, vol, q=0.0, errors="warn", workers=1):
     """Black-Scholes price of a European call.
 
     S spot, K strike, T years to maturity, r continuously compounded rate, vol
-    volatility (0.2 is 20 %). Never negative. Arguments may be NumPy arrays (they
-    broadcast), lists (element-wise, of one length) or scalars; workers=N spreads a
-    vectorised call over N threads.
+    volatility (0.2 is 20 %), q continuous dividend yield (the call is priced on
+    S e^(-qT); with q = 0 the result is BSCall's, bit for bit). Arguments may be
+    scalars, lists (element-wise, of one length), NumPy arrays (they broadcast) or
+    pandas Series (the result is a Series on their index); workers=N spreads the
+    elements over N threads. errors= says what becomes of an element outside the
+    model's domain (vol < 0, S <= 0, a NaN, ...): "warn" (NaN and a warning), "nan",
+    "raise" (DomainError) or "raw" (the library's number as it is).
     """
-    return _vector.evaluate(raw.BSCall, _MARKET + ("vol",), (S, K, T, r, vol), workers)
+    return _price("bs_call", "BSCall", "call", _bs_arguments(S, K, T, r, vol, q), _bs_prices, errors, workers)
 
 
-def bs_vol(*, S, K, T, r, price, errors="raw", workers=1):
-    """Black-Scholes implied volatility of a call price, searched in [0.001, 2].
-
-    The library's sentinels, and what errors= makes of them:
-
-    =====  ================================================  =======  ==========
-    value  case                                              "nan"    "raise"
-    =====  ================================================  =======  ==========
-    0      rejected: a NaN argument, a price within 1e-15    NaN      ValueError
-           of max(S - K e^(-rT), 0), above S, or in the
-           money and not above S - K e^(-rT)
-    2      not enclosed: the price lies below BSCall at      NaN      ValueError
-           0.001 or above BSCall at 2 (or is NaN)
-    2      a genuine volatility of 2 (the bracket encloses   2        2
-           the price): checked with BSCall at 0.001 and 2
-    999    no convergence within 100 iterations              NaN      ValueError
-    =====  ================================================  =======  ==========
-
-    errors="raw" (the default) returns the library's value unchanged. The ValueError
-    is a VolatilityError naming the case and, in a vectorised call, the index.
-    """
-    _vector.check_choice("errors", errors, _ERRORS)
-    check = _sentinels("BSVol", errors, lambda row: row[4])
-    return _vector.evaluate(raw.BSVol, _MARKET + ("price",), (S, K, T, r, price), workers, check)
+def bs_put(*, S, K, T, r, vol, q=0.0, errors="warn", workers=1):
+    """Black-Scholes price of a European put: put-call parity on bs_call's price,
+    (call - S e^(-qT)) + K e^(-rT). Arguments as for bs_call."""
+    return _price("bs_put", "BSCall", "put", _bs_arguments(S, K, T, r, vol, q), _bs_prices, errors, workers)
 
 
-def _heston(name, method):
-    _vector.check_choice("method", method, _METHODS)
-    export = "%s_%s" % (name, method)
-    return export, getattr(raw, export)
+def _heston_price(function, kind, method, arguments, errors, workers):
+    check_choice("method", method, _elementwise.METHODS)
+    return _price(function, "HestonCall_" + method, kind, arguments,
+                  lambda c, spot, w: _heston_prices(method, c, spot, w), errors, workers)
 
 
-def heston_call(*, S, K, T, r, v0, theta, kappa, sigma, rho, method="exact", workers=1):
+def heston_call(*, S, K, T, r, v0, theta, kappa, sigma, rho, q=0.0, method="exact", errors="warn", workers=1):
     """Heston price of a European call.
 
     v0 current variance, theta long-run variance, kappa mean-reversion speed, sigma
-    volatility of the variance, rho correlation; S, K, T, r as for bs_call.
+    volatility of the variance, rho correlation; S, K, T, r, q, errors= as for bs_call.
     method="exact" integrates fixed panels plus an adaptive tail to infinity, and is
-    never below max(S - K e^(-rT), 0); method="fast" sums fixed Gauss-Legendre panels.
+    never below max(S' - K e^(-rT), 0); method="fast" sums fixed Gauss-Legendre panels.
     Vectorised as bs_call; workers=N pays most here, each element being costly.
     """
-    export, kernel = _heston("HestonCall", method)
-    return _vector.evaluate(kernel, _HESTON, (S, K, T, r, v0, theta, kappa, sigma, rho), workers)
+    arguments = _heston_arguments(S, K, T, r, v0, theta, kappa, sigma, rho, q)
+    return _heston_price("heston_call", "call", method, arguments, errors, workers)
 
 
-def heston_vol(*, S, K, T, r, v0, theta, kappa, sigma, rho, method="exact", errors="raw", workers=1):
+def heston_put(*, S, K, T, r, v0, theta, kappa, sigma, rho, q=0.0, method="exact", errors="warn", workers=1):
+    """Heston price of a European put: put-call parity on heston_call's price,
+    (call - S e^(-qT)) + K e^(-rT). Arguments as for heston_call."""
+    arguments = _heston_arguments(S, K, T, r, v0, theta, kappa, sigma, rho, q)
+    return _heston_price("heston_put", "put", method, arguments, errors, workers)
+
+
+_VOLATILITY_CASES = """
+    A result that is not a volatility is flagged, and errors= decides what the caller
+    sees ("warn", the default: NaN and one warning; "nan"; "raise": a VolatilityError
+    naming the case; "raw": the library's number as it is):
+
+    ==============  =====  ======================================================
+    case            value  when
+    ==============  =====  ======================================================
+    rejected        0      BSVol only: a call price within 1e-15 of
+                           max(S' - K e^(-rT), 0), above S', or in the money and
+                           not above S' - K e^(-rT)
+    not enclosed    2      the price lies below BSCall at 0.001 or above BSCall
+                           at 2 (checked with BSCall at both ends: a genuine 2 is
+                           kept)
+    no convergence  999    the search passed its cap (100 iterations; 200 for
+                           HestonVol_exact)
+    unresolved      v      BSCall(S', K, T, r, v) - BSCall(S', K, T, r, 0.001)
+                           <= 1e-12 S': no volatility in the bracket tells the
+                           price from the one at its lower end (a far
+                           out-of-the-money price of 1e-8 that the exact Heston
+                           integral gives as 0, a price of a few 1e-12)
+    outside the     -      an argument outside the model's domain (price < 0,
+    domain                 S <= 0, a NaN, ...): the element never reaches the
+                           library (a VolatilityDomainError)
+    ==============  =====  ======================================================
+"""
+
+
+def bs_vol(*, S, K, T, r, price, q=0.0, kind="call", errors="warn", workers=1):
+    """Black-Scholes implied volatility of a price, searched in [0.001, 2] by BSVol.
+
+    kind="put" (or a list, array or Series of "call" and "put") takes the price as a
+    put's: parity turns it into the call price (put + S e^(-qT)) - K e^(-rT) first. With
+    q the call is inverted on S' = S e^(-qT).
+    """
+    is_put = _quotes.is_put("kind", kind)
+
+    def compute(c, n, check, workers):
+        spot = _spot(c)
+        calls = _columns.doubles(c["price"])
+        _quotes.calls_from_puts(calls, spot, c["K"], c["T"], c["r"], c["kind"])
+        out = _columns.constant(0.0, n)
+        _elementwise.bs_vol(spot, c["K"], c["T"], c["r"], calls, out, workers)
+        if not check:
+            return out, []
+        return out, _quotes.volatility_flags("BSVol", out, spot, c["K"], c["T"], c["r"],
+                                             lambda positions: [calls[p] for p in positions], workers)
+
+    arguments = [("S", S), ("K", K), ("T", T), ("r", r), ("price", price), ("q", q), ("kind", is_put)]
+    return evaluate("bs_vol", arguments, compute, errors, workers, checked=("S", "K", "T", "r", "price", "q"),
+                    volatility=True)
+
+
+bs_vol.__doc__ += _VOLATILITY_CASES
+
+
+def heston_vol(*, S, K, T, r, v0, theta, kappa, sigma, rho, q=0.0, method="exact", errors="warn", workers=1):
     """Black-Scholes implied volatility of the Heston price (method as for heston_call).
 
-    The search runs on the Heston price without BSVol's input checks, so 0 never
-    comes back. The sentinels, and what errors= makes of them:
-
-    =====  ================================================  =======  ==========
-    value  case                                              "nan"    "raise"
-    =====  ================================================  =======  ==========
-    2      not enclosed: the Heston price lies below BSCall  NaN      ValueError
-           at 0.001 (say under S - K e^(-rT)), above BSCall
-           at 2, or is NaN
-    2      a genuine volatility of 2: the Heston price is    2        2
-           recomputed and checked with BSCall at 0.001 and 2
-    999    no convergence (100 iterations for "fast", 200    NaN      ValueError
-           for "exact")
-    =====  ================================================  =======  ==========
-
-    errors="raw" (the default) returns the library's value unchanged. The ValueError
-    is a VolatilityError naming the case and, in a vectorised call, the index.
-    The exact price is floored at S - K e^(-rT), a failed (NaN) one included, so a
-    NaN argument gives method="exact" the floor's volatility, often 0.001, not 2.
+    The same for the put as for the call (parity moves both prices alike). With q the
+    search runs on S' = S e^(-qT). The search runs on the Heston price without BSVol's
+    input checks, so 0 never comes back.
     """
-    _vector.check_choice("errors", errors, _ERRORS)
-    export, kernel = _heston("HestonVol", method)
-    # The Heston price is needed (and bound) only to judge a result of 2.
-    check = _sentinels(export, errors, lambda row: _heston("HestonCall", method)[1](*row))
-    return _vector.evaluate(kernel, _HESTON, (S, K, T, r, v0, theta, kappa, sigma, rho), workers, check)
+    check_choice("method", method, _elementwise.METHODS)
+    export = "HestonVol_" + method
+
+    def compute(c, n, check, workers):
+        spot = _spot(c)
+        out = _columns.constant(0.0, n)
+        _elementwise.heston_vol(method, spot, c["K"], c["T"], c["r"], *[c[k] for k in _HESTON], out, workers)
+        if not check:
+            return out, []
+
+        def targets(positions):
+            # The Heston price the search inverted, recomputed where it is needed.
+            subset = {k: _columns.take(v, positions) for k, v in c.items()}
+            return _heston_prices(method, subset, _columns.take(spot, positions), 1)
+
+        return out, _quotes.volatility_flags(export, out, spot, c["K"], c["T"], c["r"], targets, workers)
+
+    arguments = _heston_arguments(S, K, T, r, v0, theta, kappa, sigma, rho, q)
+    return evaluate("heston_vol", arguments, compute, errors, workers, volatility=True)
 
 
-def heston_integrand(*, x, T, v0, theta, kappa, sigma, rho, phi, part="combined", workers=1):
+heston_vol.__doc__ += _VOLATILITY_CASES
+
+
+def heston_integrand(*, x, T, v0, theta, kappa, sigma, rho, phi, part="combined", errors="warn", workers=1):
     """The Heston integrand at frequency phi, x = ln(S e^(rT) / K).
 
     part="combined" is theIntegrand, e^x * j1 - j0 (phi with |phi| <= 1e-300, and NaN,
     evaluated at 1e-300); "j0" and "j1" are the real integrands of the strike and the
-    spot probability, not finite at phi = 0. Arguments go by name, so theta and v0 reach
-    each export in its own order.
+    spot probability, not finite at phi = 0 (flagged). Arguments go by name, so theta
+    and v0 reach each export in its own order. errors= as for bs_call.
     """
-    _vector.check_choice("part", part, _PARTS)
+    check_choice("part", part, _elementwise.PARTS)
+    export = {"combined": "theIntegrand", "j0": "RealIntegrand_j0", "j1": "RealIntegrand_j1"}[part]
+    names = ("x", "T", "v0", "theta", "kappa", "sigma", "rho", "phi")
+
+    def compute(c, n, check, workers):
+        out = _columns.constant(0.0, n)
+        _elementwise.integrand(part, *[c[k] for k in names], out, workers)
+        return out, _quotes.not_finite_flags(export, out) if check else []
+
     values = (x, T, v0, theta, kappa, sigma, rho, phi)
-    if part == "combined":
-        return _vector.evaluate(raw.theIntegrand, raw.SIGNATURES["theIntegrand"], values, workers)
-    function = raw.RealIntegrand_j0 if part == "j0" else raw.RealIntegrand_j1
-    reordered = (x, T, theta, v0, kappa, sigma, rho, phi)
-    return _vector.evaluate(function, raw.SIGNATURES["RealIntegrand_j0"], reordered, workers)
+    return evaluate("heston_integrand", list(zip(names, values)), compute, errors, workers)

@@ -9,6 +9,9 @@ Places are tried in this order, and the first library that loads is used:
    bin, lib, src/boundary or the build directory itself, preset "default" first, and
    within a preset the most recently built file;
 4. the system loader (LD_LIBRARY_PATH, the loader cache, PATH on Windows).
+
+The path reported is always the full path of the file that loaded: for a library the
+system loader found by name, the file the loader chose, as the loader itself reports it.
 """
 import ctypes
 import ctypes.util
@@ -47,6 +50,39 @@ def _open(path):
     return ctypes.CDLL(path)
 
 
+class _LinkMap(ctypes.Structure):
+    # The head of the loader's record of a loaded object (<link.h>): its address
+    # offset, then its file name.
+    _fields_ = [("l_addr", ctypes.c_void_p), ("l_name", ctypes.c_char_p)]
+
+
+_RTLD_DI_LINKMAP = 2
+
+
+def _file_of(handle, name):
+    """The full path of the file behind a loaded handle; name as given when it cannot be told."""
+    if os.name == "nt":
+        kernel32 = ctypes.WinDLL("kernel32")
+        kernel32.GetModuleFileNameW.argtypes = [ctypes.c_void_p, ctypes.c_wchar_p, ctypes.c_uint32]
+        kernel32.GetModuleFileNameW.restype = ctypes.c_uint32
+        buffer = ctypes.create_unicode_buffer(32768)
+        if kernel32.GetModuleFileNameW(handle._handle, buffer, len(buffer)):
+            return buffer.value
+    else:
+        # dlinfo is glibc's and the BSDs'; it lives in libc, or in libdl before glibc 2.34.
+        for library in (None, ctypes.util.find_library("dl")):
+            try:
+                dlinfo = ctypes.CDLL(library).dlinfo
+            except (OSError, AttributeError, TypeError):
+                continue
+            dlinfo.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_void_p]
+            dlinfo.restype = ctypes.c_int
+            record = ctypes.POINTER(_LinkMap)()
+            if dlinfo(handle._handle, _RTLD_DI_LINKMAP, ctypes.byref(record)) == 0 and record and record.contents.l_name:
+                return os.path.abspath(os.fsdecode(record.contents.l_name))
+    return os.path.abspath(name) if os.path.dirname(name) else name
+
+
 def _source_root(package_dir):
     """The source tree that holds the package, or None for an installed package."""
     root = os.path.dirname(os.path.dirname(package_dir))
@@ -81,6 +117,11 @@ def _try_files(directories, names, failures, newest_first=False):
 def load(environ=None, package_dir=PACKAGE_DIR):
     """Return (handle, path) of the first library that loads; raise LibraryNotFoundError."""
     environ = os.environ if environ is None else environ
+    handle, path = _find(environ, package_dir)
+    return handle, _file_of(handle, path)
+
+
+def _find(environ, package_dir):
     names = file_names()
     explicit = environ.get(ENV_VAR)
     if explicit:

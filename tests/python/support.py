@@ -1,13 +1,17 @@
-"""What the Python tests share: the C library opened on its own, and bit comparison.
+"""What the Python tests share: the C library opened on its own, bit comparison, the
+optional modules, and the independent reference values.
 
 The library is opened here through a ctypes handle of the tests' own, with prototypes
 declared here, so that an expected value is the C function's result and does not pass
 through eurocall.raw.
 """
+import csv
 import ctypes
+import importlib
 import math
 import os
 import struct
+import sys
 import unittest
 
 import eurocall
@@ -67,3 +71,37 @@ class BitsMixin:
         self.assertIsInstance(actual, float, msg)
         if bits(actual) != bits(expected) and not (math.isnan(actual) and math.isnan(expected)):
             self.fail("%r != %r (%s)%s" % (actual, expected, actual.hex(), "" if msg is None else ": %s" % (msg,)))
+
+
+def optional(module, variable):
+    """The module, imported; or a skip where it cannot be, a failure where the variable is set.
+
+    The optional modules (NumPy, pandas, Dask) are skipped where they are missing, but CI
+    sets EUROCALL_REQUIRE_NUMPY, EUROCALL_REQUIRE_PANDAS and EUROCALL_REQUIRE_DASK so
+    that a missing one fails instead of passing as skipped.
+    """
+    try:
+        return importlib.import_module(module)
+    except ImportError:
+        if os.environ.get(variable):
+            raise AssertionError("%s is set but %s cannot be imported by %s" % (variable, module, sys.executable))
+        raise unittest.SkipTest("%s is not installed for %s" % (module, sys.executable))
+
+
+REFERENCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "option_references.csv")
+
+
+def option_references(model):
+    """The reference options of make_option_references.py for a model ("black-scholes" or
+    "heston"): a list of (arguments, {quantity: value}), arguments with kind and q."""
+    cases = {}
+    with open(REFERENCES, newline="") as table:
+        for row in csv.DictReader(table):
+            if row["model"] != model:
+                continue
+            names = ("S", "K", "T", "r", "q", "vol") if model == "black-scholes" else (
+                "S", "K", "T", "r", "q", "v0", "theta", "kappa", "sigma", "rho")
+            arguments = dict(kind=row["kind"], **{n: float(row[n]) for n in names})
+            key = tuple(sorted(arguments.items()))
+            cases.setdefault(key, (arguments, {}))[1][row["quantity"]] = float(row["value"])
+    return list(cases.values())

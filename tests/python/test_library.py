@@ -4,12 +4,15 @@ Each case runs a fresh interpreter, since a process loads the library once.
 """
 import ast
 import ctypes.util
+import importlib.util
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 from support import LIBRARY_PATH
 
@@ -92,6 +95,15 @@ class Discovery(unittest.TestCase):
         self.assertLoaded(run(REPORT, os.path.join(root, "python")),
                           os.path.join(root, "build", "default", "src", "boundary", LIBRARY_NAME))
 
+    def test_the_path_reported_is_always_the_full_path_of_the_file_loaded(self):
+        # A relative EUROCALL_LIBRARY, and a library the system loader finds by name.
+        directory = os.path.join(self.tmp, "lib")
+        os.mkdir(directory)
+        shutil.copy(LIBRARY_PATH, os.path.join(directory, LIBRARY_NAME))
+        self.assertLoaded(run(REPORT, self.tmp, EUROCALL_LIBRARY="lib"), os.path.join(directory, LIBRARY_NAME))
+        if os.name == "posix" and sys.platform != "darwin":
+            self.assertLoaded(run(REPORT, self.tmp, LD_LIBRARY_PATH=directory), os.path.join(directory, LIBRARY_NAME))
+
     @unittest.skipUnless(ctypes.util.find_library("m") and os.name == "posix", "needs a C maths library to stand in")
     def test_a_missing_export_is_named(self):
         # Any shared library without the exports stands in for an outdated build.
@@ -99,7 +111,43 @@ class Discovery(unittest.TestCase):
         done = run("import eurocall\nprint(hasattr(eurocall.raw, 'BSCall'))\neurocall.raw.BSVol\n", self.tmp,
                    EUROCALL_LIBRARY=stand_in)
         self.assertEqual(done.stdout, "False\n")
-        self.assertIn("MissingExportError: eurocall: the library %s does not export BSVol" % stand_in, done.stderr)
+        # Named by its full path, though the system loader found it by name.
+        self.assertRegex(done.stderr, r"MissingExportError: eurocall: the library /\S*/%s does not export BSVol"
+                         % re.escape(stand_in))
+
+
+def has_modules(*names):
+    return all(importlib.util.find_spec(name) is not None for name in names)
+
+
+class Packaging(unittest.TestCase):
+    @unittest.skipUnless(os.name == "posix" and has_modules("pip", "setuptools", "wheel"),
+                         "needs pip, setuptools and wheel for %s" % sys.executable)
+    def test_a_wheel_with_the_library_is_tagged_for_its_platform_and_carries_it(self):
+        tmp = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, tmp)
+        built = subprocess.run(["bash", os.path.join(SOURCE_ROOT, "scripts", "python-wheel.sh"), LIBRARY_PATH, tmp],
+                               capture_output=True, text=True, env=dict(os.environ, PYTHON=sys.executable))
+        self.assertEqual(built.returncode, 0, built.stderr)
+        wheels = [name for name in os.listdir(tmp) if name.endswith(".whl")]
+        self.assertEqual(len(wheels), 1, wheels)
+        python, abi, platform = wheels[0][:-len(".whl")].split("-")[2:]
+        self.assertEqual((python, abi), ("py3", "none"))
+        self.assertNotEqual(platform, "any")
+        with zipfile.ZipFile(os.path.join(tmp, wheels[0])) as wheel:
+            self.assertIn("eurocall/" + LIBRARY_NAME, wheel.namelist())  # at the root, not under .data
+            self.assertIn("Root-Is-Purelib: false", wheel.read("eurocall-%s.dist-info/WHEEL" % wheels[0].split("-")[1])
+                          .decode())
+        # Installed, it loads the library it carries.
+        site = os.path.join(tmp, "site")
+        installed = subprocess.run([sys.executable, "-m", "pip", "install", "--quiet", "--no-index", "--no-deps",
+                                    "--target", site, os.path.join(tmp, wheels[0])], capture_output=True, text=True)
+        self.assertEqual(installed.returncode, 0, installed.stderr)
+        done = run(REPORT, site)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout.split()[-1], os.path.join(site, "eurocall", LIBRARY_NAME))
+        # Nothing was left behind in the source tree.
+        self.assertFalse(os.path.exists(os.path.join(SOURCE_ROOT, "python", "build")))
 
 
 class Portability(unittest.TestCase):
