@@ -97,7 +97,7 @@ inline void OrderAgainstEnvironment(T& value) {
 }
 
 template <class Routine, class... Args>
-inline double CallInLibraryEnvironment(Routine routine, Args... args) {
+inline auto CallInLibraryEnvironment(Routine routine, Args... args) {
   // The C runtime's errno is the host's too where the host uses the same runtime (the
   // MinGW DLL and a MinGW host share msvcrt's); a maths function inside may write it,
   // so the caller gets its own value back. The library's error indicator is not errno.
@@ -105,7 +105,7 @@ inline double CallInLibraryEnvironment(Routine routine, Args... args) {
   CallerEnvironment saved;
   EnterLibraryEnvironment(saved);
   (OrderAgainstEnvironment(args), ...);
-  double result = routine(args...);
+  auto result = routine(args...);
   OrderAgainstEnvironment(result);
   LeaveLibraryEnvironment(saved);
   errno = savedErrno;

@@ -65,14 +65,17 @@ double HestonCall_exact(double S, double K, double T, double r, double v0, doubl
   const double G =
       SumPanelsNearOrigin([&](double a, double b) { return IntegratePanelOfTerms(terms, x, expX, a, b); }, tailStart);
 
+  return PriceFromAbsoluteIntegral(S, K, std::exp(-rT), G + TailIntegral(terms, x, expX, tailStart));
+}
+
+double TailIntegral(const IntegrandTerms& terms, double x, double expX, double tailStart) {
   constexpr int kToPlusInfinity = 1;
   double error = 0.0;
   int evaluations = 0;
   IntegrationStatus status{};
   TailIntegrand integrand{&terms, x, expX};
-  const double tail = IntegrateToInfinity(BatchIntegrand{TheIntegrandOfTail, &integrand}, tailStart, kToPlusInfinity,
-                                          0.0, 1e-8, error, evaluations, status);
-  return PriceFromAbsoluteIntegral(S, K, std::exp(-rT), G + tail);
+  return IntegrateToInfinity(BatchIntegrand{TheIntegrandOfTail, &integrand}, tailStart, kToPlusInfinity, 0.0, 1e-8,
+                             error, evaluations, status);
 }
 
 }  // namespace eurocall

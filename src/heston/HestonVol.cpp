@@ -19,16 +19,22 @@
 
 namespace eurocall {
 
+double ImpliedVolOfFastPrice(double S, double K, double T, double r, double price) {
+  return ImpliedVolSearch(S, K, T, r, price, 5e-15, 100);
+}
+
+double ImpliedVolOfExactPrice(double S, double K, double T, double r, double price) {
+  return ImpliedVolSearch(S, K, T, r, price, 5e-16, 200);
+}
+
 double HestonVol_fast(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma,
                       double rho) {
-  const double target = HestonCall_fast(S, K, T, r, v0, theta, kappa, sigma, rho);
-  return ImpliedVolSearch(S, K, T, r, target, 5e-15, 100);
+  return ImpliedVolOfFastPrice(S, K, T, r, HestonCall_fast(S, K, T, r, v0, theta, kappa, sigma, rho));
 }
 
 double HestonVol_exact(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma,
                        double rho) {
-  const double target = HestonCall_exact(S, K, T, r, v0, theta, kappa, sigma, rho);
-  return ImpliedVolSearch(S, K, T, r, target, 5e-16, 200);
+  return ImpliedVolOfExactPrice(S, K, T, r, HestonCall_exact(S, K, T, r, v0, theta, kappa, sigma, rho));
 }
 
 }  // namespace eurocall

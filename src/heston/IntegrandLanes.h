@@ -134,6 +134,26 @@ void TheIntegrandAt(const IntegrandTerms& t, double x, double expX, const double
   CombinedIntegrandAt<P>(RuntimeMaths{}, t, x, expX, floored, result);
 }
 
+// The same values in two steps, for many strikes of one maturity: the frequencies
+// floored and their exponents formed once (FormFrequencyExponentsAt), then per strike
+// TheIntegrandOfExponents, which reads the indicator as TheIntegrandAt does, at the
+// time of the strike's own evaluation.
+template <int P>
+void FormFrequencyExponentsAt(const IntegrandTerms& t, const double* phi, double* floored, FrequencyExponents<P>& e) {
+  for (int i = 0; i < P; ++i) floored[i] = FlooredPhi(phi[i]);
+  FormFrequencyExponents<P>(RuntimeMaths{}, t, floored, e);
+}
+
+template <int P>
+void TheIntegrandOfExponents(const FrequencyExponents<P>& e, double x, double expX, const double* floored,
+                             double* result) {
+  if (ErrorIndicator() > 0) {
+    for (int i = 0; i < P; ++i) result[i] = 0.0;
+    return;
+  }
+  CombineAtMoneyness<P>(RuntimeMaths{}, e, x, expX, floored, result);
+}
+
 }  // namespace eurocall
 
 #endif

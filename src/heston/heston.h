@@ -53,6 +53,21 @@ double HestonCall_exact(double S, double K, double T, double r, double v0, doubl
 double HestonVol_fast(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma, double rho);
 double HestonVol_exact(double S, double K, double T, double r, double v0, double theta, double kappa, double sigma, double rho);
 
+// The searches of HestonVol_fast and HestonVol_exact on a price already computed by
+// the matching Heston price: HestonVol_fast(S, K, T, r, ...) is
+// ImpliedVolOfFastPrice(S, K, T, r, HestonCall_fast(S, K, T, r, ...)), bit for bit.
+double ImpliedVolOfFastPrice(double S, double K, double T, double r, double price);
+double ImpliedVolOfExactPrice(double S, double K, double T, double r, double price);
+
+// Both Heston prices of count options that share T and the five Heston parameters
+// (HestonCallsOfOneMaturity.cpp): S[i], K[i] and r[i] per option, price[i] what the
+// scalar price gives on the same arguments, bit for bit. The x-free part of every
+// panel node is formed once for all of them; the options are priced in index order.
+void HestonCallsOfOneMaturity_fast(double T, double v0, double theta, double kappa, double sigma, double rho, int count,
+                                   const double* S, const double* K, const double* r, double* price);
+void HestonCallsOfOneMaturity_exact(double T, double v0, double theta, double kappa, double sigma, double rho, int count,
+                                    const double* S, const double* K, const double* r, double* price);
+
 // The integrand's parameters for the one-argument callback of the adaptive integrator,
 // written by every HestonCall_exact call before it integrates and left in place after.
 // One record per thread, so that exact prices may run on any number of threads at once.
@@ -82,6 +97,11 @@ struct TailIntegrand {
 };
 // context points at a TailIntegrand; values[i] = theIntegrand at phi[i], i < count.
 void TheIntegrandOfTail(void* context, const double* phi, int count, double* values);
+
+// HestonCall_exact's tail: the integral of theIntegrand from tailStart to +infinity at
+// relative tolerance 1e-8 through TheIntegrandOfTail; the integrator's error estimate,
+// evaluation count and status are dropped.
+double TailIntegral(const IntegrandTerms& terms, double x, double expX, double tailStart);
 
 }  // namespace eurocall
 
