@@ -37,9 +37,10 @@ struct IntegrandTerms {
   double k;          // ((1/sigma^2) theta) kappa
   // The evaluation that stays accurate as sigma -> 0 (CharacteristicFunctionSmallSigma.h),
   // chosen for the whole parameter set where the closed form loses digits: sigma = 0, or
-  // 0 < sigma < 0.05 kappa. Above that line the closed form is within 1.5e-9 of the
-  // price over random inputs; at 0.03 kappa it is already 1e-7 off, and at sigma = 0 it
-  // is 0/0. Negative sigma lies outside the model and keeps the closed form.
+  // 0 < sigma < 0.05 kappa, or 0 < sigma < 1e-4 (IsSmallSigma). Above that line the
+  // closed form is within 1.5e-9 of the price over random inputs; at 0.03 kappa it is
+  // already 1e-7 off, and at sigma = 0 it is 0/0. Negative sigma lies outside the model
+  // and keeps the closed form.
   bool smallSigma;
   double sigma;
   double oneMinusRho2;    // (1 - rho)(1 + rho)
@@ -49,10 +50,14 @@ struct IntegrandTerms {
   double j1SmallImZCoef;  // Im Z / (sigma phi) of j1: -(2 rho (kappa - sigma rho) + sigma)
 };
 
-// Where the closed form gives way to the small-sigma evaluation.
+// Where the closed form gives way to the small-sigma evaluation. Without mean
+// reversion (kappa = 0, or kappa far below sigma) the closed form's 1 - e^(-dT), with
+// |d| of order sigma, cancels instead: its price error grows like 1e-17 / sigma (1e-8 at
+// sigma = 1e-9, 3e-6 at 1e-12), so every sigma below 1e-4 takes the stable form too.
 constexpr double kSmallSigmaPerKappa = 0.05;
+constexpr double kSmallSigmaAnyKappa = 1e-4;
 inline bool IsSmallSigma(double kappa, double sigma) {
-  return sigma == 0.0 || (sigma > 0.0 && sigma < kSmallSigmaPerKappa * kappa);
+  return sigma == 0.0 || (sigma > 0.0 && (sigma < kSmallSigmaPerKappa * kappa || sigma < kSmallSigmaAnyKappa));
 }
 
 // In the real integrands' argument order: theta before v0.
