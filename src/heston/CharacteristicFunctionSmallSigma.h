@@ -3,9 +3,10 @@
 
 // The same characteristic function as CharacteristicFunction.h, C + D v0 of one
 // integrand at one phi, written so that nothing cancels as sigma -> 0. Used instead of
-// the closed form for a whole parameter set when sigma = 0 or 0 < sigma < 0.05 kappa
-// (IntegrandTerms::smallSigma): there the closed form's |Im d| from M - Re Z and its
-// A / sigma^2 lose digits like (kappa / sigma)^2, and at sigma = 0 it is 0/0.
+// the closed form for a whole parameter set when sigma = 0, 0 < sigma < 0.05 kappa or
+// 0 < sigma < 1e-4 (IntegrandTerms::smallSigma): there the closed form's |Im d| from
+// M - Re Z and its A / sigma^2 lose digits like (kappa / sigma)^2, without mean
+// reversion its 1 - e^(-dT) cancels, and at sigma = 0 it is 0/0.
 //
 // Method. With V = sigma^-2 (beta^2 - Z) = -phi^2 + 2 u i phi (free of sigma) and
 // F = 1 - e^(-dT):
@@ -42,8 +43,9 @@
 //   Z = 0                       -> d = 0, Fd by its series
 //   T = 0                       -> Fd = 0, y = 0: C = D = 0
 //
-// Accuracy: see IntegrandTerms.h and the reference test on tests/data/
-// heston_small_sigma.csv.
+// Accuracy: the prices built on it are within 4.4e-14 max(1, price) (exact) and 9.2e-15
+// (fast) of the 70 rows of tests/data/heston_small_sigma.csv that it evaluates (sigma /
+// kappa from 0.049 to 1e-12 and 0, kappa = 0, T from 0.05 to 10, rho from -0.95 to 0.5).
 #include <cfloat>
 #include <cmath>
 
