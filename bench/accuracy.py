@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Accuracy of HestonCall_fast and HestonCall_exact against the reference prices.
 
     /usr/bin/python3 bench/accuracy.py [LIBRARY] [--svg OUT]

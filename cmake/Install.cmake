@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # `cmake --install`: the shared library with its SONAME and version links, the public
 # header, a CMake package (find_package(eurocall CONFIG) -> eurocall::eurocall), a
 # pkg-config file and the licence, in the GNUInstallDirs places. The tool installs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libeurocall_array as a host sees it, against libeurocall: every element of every
 // array function is the scalar export's result on the same arguments, bit for bit, on
 // random arrays of smiles in any order, broadcasts, strides and NaN/inf elements; the

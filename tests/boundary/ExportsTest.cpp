@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shared library loaded by file name: every export is found by name and computes
 // exactly what the internal routine computes, and no other symbol leaves the library.
 #include <dlfcn.h>
