@@ -15,7 +15,7 @@ import math
 import os
 import sys
 
-from accuracy import METHODS, ROOT, load
+from accuracy import METHODS, ROOT, command_line, load
 
 TABLE = os.path.join(ROOT, "tests", "data", "heston_small_sigma.csv")
 
@@ -127,13 +127,7 @@ def svg(rows, path):
 
 
 def main(argv):
-    out = os.path.join(ROOT, "docs", "accuracy_small_sigma.svg")
-    args = list(argv)
-    if "--svg" in args:
-        i = args.index("--svg")
-        out = args[i + 1]
-        del args[i:i + 2]
-    lib_path = args[0] if args else os.path.join(ROOT, "build", "default", "bin", "libeurocall.so")
+    lib_path, out = command_line(argv, "accuracy_small_sigma.svg")
     rows = errors(load(lib_path))
     print(markdown(rows))
     os.makedirs(os.path.dirname(out), exist_ok=True)
