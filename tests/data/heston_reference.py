@@ -179,9 +179,11 @@ def char_fn_stable(u, T, v0, theta, kappa, sigma, rho):
     beta = kappa - 1j * rho * sigma * u
     s2 = sigma * sigma
     d = np.sqrt(beta * beta + s2 * w)
-    # Keep the sum without cancellation: B = beta + d directly when Re beta >= 0 (both
-    # terms have Re >= 0), otherwise A = beta - d directly; the other by the identity.
-    plain = beta.real >= 0
+    # Form directly whichever of beta + d and beta - d is the larger (|beta + d| >= |beta - d|
+    # exactly when Re(beta conj d) >= 0), the other by the identity, so neither is a
+    # cancelled difference. Testing Re beta alone is not enough: with Re beta near 0
+    # (kappa = 0, or kappa near rho sigma / 2) the principal d can lie close to -beta.
+    plain = (beta * np.conj(d)).real >= 0
     with np.errstate(all="ignore"):
         B_direct, A_direct = beta + d, beta - d
         B = np.where(plain, B_direct, -s2 * w / A_direct)
@@ -268,8 +270,7 @@ def heston_call_probabilities(S, K, T, r, v0, theta, kappa, sigma, rho, dps=None
         with mp.workdps(40):
             V = integrated_variance(T, v0, theta, kappa)
             return bs_call(S, K, T, r, mp.sqrt(V / T) if T > 0 else 0)
-    digits = max(0.0, -math.log10(sigma / max(kappa, 1e-300))) if kappa > 0 else 0.0
-    dps = dps or int(30 + 2 * digits)
+    dps = dps or _working_digits(T, kappa, sigma)
     with mp.workdps(dps):
         S, K, T, r, v0, theta, kappa, sigma, rho = (mp.mpf(v) for v in (S, K, T, r, v0, theta, kappa, sigma, rho))
         if T == 0:
@@ -305,6 +306,22 @@ def heston_call_probabilities(S, K, T, r, v0, theta, kappa, sigma, rho, dps=None
         return S * P1 - K * mp.exp(-r * T) * P2
 
 
+def _working_digits(T, kappa, sigma):
+    """Digits for the textbook form: 30 plus what its cancellations cost.
+
+    beta - d and ln((1 - g e^(-dT))/(1 - g)) / sigma^2 each lose about 2 log10(kappa/sigma)
+    digits when sigma is small against kappa. 1 - e^(-dT) loses log10(1/(|d| T)) with |d|
+    at least of the order of max(kappa, sigma), and the two terms of C agree to all but
+    about kappa T / 2 of their size: both matter when kappa T and sigma T are small
+    (kappa = 0 with a small sigma, or a very slow mean reversion).
+    """
+    scale = max(kappa, sigma)
+    digits = 2 * max(0.0, math.log10(scale / sigma))
+    if T > 0:
+        digits += max(0.0, -math.log10(scale * T))
+    return int(30 + digits)
+
+
 def _decay_scale_mp(f, start):
     """Where |f| first falls below e^-1 of its value near 0, along a geometric grid."""
     u = mp.mpf("0.01")
@@ -313,6 +330,60 @@ def _decay_scale_mp(f, start):
             return float(u)
         u *= 1.25
     return 1.0
+
+
+# ---------------------------------------------------------------- reference tables
+
+COLUMNS = ["S", "K", "T", "r", "v0", "theta", "kappa", "sigma", "rho", "price", "price_uncertainty", "implied_vol"]
+
+
+def reference_row(row):
+    """(price, price_uncertainty, implied_vol) of one call row = (S, K, T, r, v0, theta, kappa, sigma, rho).
+
+    price is the mpmath price (heston_call_probabilities, 30 digits and more) rounded to
+    the nearest double. price_uncertainty bounds |price - true price|: the difference of
+    the two methods (in practice the long double one's rounding, the larger error) plus
+    the rounding of the mpmath price to the double written. implied_vol is the
+    Black–Scholes volatility of the mpmath price, inverted at 40 digits.
+    """
+    lewis = heston_call_lewis(*row)
+    exact = heston_call_probabilities(*row)
+    with mp.workdps(50):
+        exact = mp.mpf(exact)
+        price = float(exact)
+        spread = abs(mp.mpf(str(lewis)) - exact) + abs(mp.mpf(price) - exact)
+        vol = implied_vol(*row[:4], exact)
+        if vol is None:
+            raise ValueError(f"no Black–Scholes volatility fits the price {price!r} of {row}")
+        return price, float(spread), float(vol)
+
+
+def write_table(path, rows, processes=2):
+    """Prices every row (at most `processes` at once) and writes the CSV, 17 significant digits."""
+    import multiprocessing
+    import sys
+    import time
+
+    started = time.time()
+    with multiprocessing.Pool(processes) as pool:
+        results = []
+        for i, result in enumerate(pool.imap(reference_row, rows)):
+            results.append(result)
+            print(f"\r{i + 1}/{len(rows)} rows, {time.time() - started:.0f} s", end="", file=sys.stderr)
+    print(file=sys.stderr)
+    with open(path, "w") as f:
+        f.write(",".join(COLUMNS) + "\n")
+        for row, result in zip(rows, results):
+            f.write(",".join("%.17g" % v for v in tuple(row) + result) + "\n")
+    return time.time() - started
+
+
+def read_table(path):
+    """The rows of a reference table as dicts of floats."""
+    import csv
+
+    with open(path) as f:
+        return [{k: float(v) for k, v in r.items()} for r in csv.DictReader(f)]
 
 
 if __name__ == "__main__":
