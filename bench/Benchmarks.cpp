@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exports as a host calls them (through the shared library), on the typical request
 // and over the reference rows, and the cost of the numeric-environment switch that every
 // export adds around its routine (export against the internal routine, in one loop).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // eurocall_calibration_side_by_side [--quick]
 //
 // One Heston calibration of a 5-maturity x 8-strike surface, timed side by side with

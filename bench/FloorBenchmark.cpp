@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The floor of one combined integrand evaluation: the maths-library calls and
 // divisions that the closed form needs by its operation count, on the arguments that
 // the integrand really passes, against the integrand as HestonCall_fast evaluates it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // eurocall_side_by_side [--quick]
 //
 // Times eurocall's exports against the QuantLib routines a quant would otherwise call,

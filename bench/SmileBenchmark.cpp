@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A smile of N strikes (70 to 130, one maturity and parameter set, the typical request
 // otherwise) priced by one HestonCall_array call against N calls of the scalar export,
 // fast and exact. per_option is the time of one option. Run interleaved, e.g.

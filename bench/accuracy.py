@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Accuracy of HestonCall_fast and HestonCall_exact against the reference prices.
 
     /usr/bin/python3 bench/accuracy.py [LIBRARY] [--svg OUT]
@@ -119,14 +120,20 @@ def svg(worst, maturities, path):
         f.write("\n".join(s) + "\n")
 
 
-def main(argv):
-    out = os.path.join(ROOT, "docs", "accuracy.svg")
+def command_line(argv, picture):
+    """(library path, SVG path) from [LIBRARY] [--svg OUT]; picture is the default under docs/."""
+    out = os.path.join(ROOT, "docs", picture)
     args = list(argv)
     if "--svg" in args:
         i = args.index("--svg")
         out = args[i + 1]
         del args[i:i + 2]
     lib_path = args[0] if args else os.path.join(ROOT, "build", "default", "bin", "libeurocall.so")
+    return lib_path, out
+
+
+def main(argv):
+    lib_path, out = command_line(argv, "accuracy.svg")
     worst = worst_errors(load(lib_path))
     maturities = sorted({t for (_, t, _) in worst})
     print(markdown(worst, maturities))

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // eurocall_bitcompare BEFORE.so AFTER.so [cases] [--time [--rounds N]]
 //
 // Loads two builds of the shared library side by side and calls every export that both

@@ -1,17 +1,19 @@
-# `cmake --install`: the shared library with its SONAME and version links, the public
-# header, a CMake package (find_package(eurocall CONFIG) -> eurocall::eurocall), a
+# SPDX-License-Identifier: Apache-2.0
+# `cmake --install`: the shared libraries (the nine exports, and their array forms) with
+# their SONAME and version links, the public headers, a CMake package
+# (find_package(eurocall CONFIG) -> eurocall::eurocall, eurocall::eurocall_array), a
 # pkg-config file and the licence, in the GNUInstallDirs places. The tool installs
 # itself (tools/).
 include(CMakePackageConfigHelpers)
 
 set(EUROCALL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/eurocall)
 
-install(TARGETS eurocall EXPORT eurocallTargets
+install(TARGETS eurocall eurocall_array EXPORT eurocallTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Development
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/eurocall.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/eurocall.h ${PROJECT_SOURCE_DIR}/include/eurocall_array.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 # With the runtime: whoever receives the library receives its licence.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The one place where the arithmetic the library relies on is set.
 #
 # Every result of this library is fixed to the last bit, which holds only when each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command-line tool's CSV reader and number parser on arbitrary bytes.
 //
 // The first byte picks the separator (',', ';' or tab) and the block size the

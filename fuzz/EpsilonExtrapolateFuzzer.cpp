@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // EpsilonExtrapolate driven the way the integrator drives it: a table of 52 started with
 // two elements, one element appended before every call, recent holding NaN until
 // written. Whatever the sequence: no access outside the table or recent, the call

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The nine exports fed arbitrary doubles. Whatever the arguments: no sanitizer report,
 // a result of the export's documented class, and, called again from a hostile host
 // environment (traps unmasked, a directed rounding mode, flush-to-zero, a short x87

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef EUROCALL_FUZZ_FUZZINPUT_H
 #define EUROCALL_FUZZ_FUZZINPUT_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // IntegrateToInfinity on a family of integrands (sums of exponentials, powers, sines,
 // damped sines and Lorentzians) with random bounds, tolerances and range kinds.
 // Whatever the integrand: no out-of-bounds access and no undefined behaviour, a status

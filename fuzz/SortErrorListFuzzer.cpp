@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SortErrorList driven the way the integrator drives it: interval 0 first, then per
 // bisection the target's larger half kept in its slot and the other half appended as
 // interval last, and the next target chosen as the integrator chooses it: the head of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* eurocall: European call options under Black–Scholes and Heston.
  *
  * Nine functions of doubles, exported by name (and, on Windows, by ordinal 1–9 in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* eurocall_array: the computations of eurocall over arrays, one call for many options.
  *
  * A companion library (libeurocall_array.so, eurocall_array.dll) beside eurocall. Every

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The wheel's tag. The package itself is pure Python (ctypes), but a shared library
 copied into eurocall/ before the build makes the wheel one for this platform alone:
 tagged py3-none-<platform> (any Python 3, no extension ABI, this operating system and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the Debian packages that the default preset builds and tests with; arguments
 # name more packages (the CI steps add their own). Packages already present are not
 # touched, so a machine that has them all pays nothing and needs no root. Installing

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the Python package's wheel with the shared library inside it, offline:
 #   scripts/python-wheel.sh [LIBRARY [DIRECTORY]]
 # LIBRARY defaults to build/default/bin/libeurocall.so (cmake --workflow --preset default

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Expected values of the C++ tests whose arithmetic is fixed to the last bit.
 
 Run with Debian's interpreter (it has mpmath):  /usr/bin/python3 tests/generate_expected.py

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // batch: a delimited file of options in, the same rows out in the same order with one
 // result column per requested export, a note column and an error column.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // calibrate: fits the Heston model's five parameters to a file of market quotes and
 // prints them with the fit; -o writes the per-quote table, --svg draws market against
 // model smiles, one colour per maturity.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Work done in chunks by worker threads and handed back in the order it was given, so
 // that a stream of rows is computed in parallel and written in input order with only
 // the chunks in flight in memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tool's commands. Each adds its CLI11 sub-command with its options and hands back
 // what runs it once the arguments are parsed and the library is loaded; a new command
 // is one more Add...Command and one more line in main.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Many requests held in memory, computed over threads in chunks: the smile's strikes,
 // and any command whose rows are few enough to hold.
 #ifndef EUROCALL_TOOLS_COMPUTEALL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Delimited values as spreadsheets write them: fields separated by a comma, a semicolon
 // or a tab, records by LF or CRLF, a field in double quotes may hold separators, line
 // breaks and doubled quotes. Each field keeps its raw text too, so that columns the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Records of a delimited file read one at a time from a stream, so that a file of any
 // length is read in bounded memory: one read block and one record at most.
 //

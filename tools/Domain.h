@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The model's domain, checked for every request before the library sees it:
 //
 //   argument                         inside the domain

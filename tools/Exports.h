@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The nine exports as the tool sees them: name, the command that computes them,
 // arguments in the library's order, and what kind of result comes back. Everything that
 // prints, parses or calls an export works from this one table, so the argument orders

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Input and output streams by name, "-" (or nothing) standing for the standard stream.
 // Every failure says what went wrong, naming the file.
 #ifndef EUROCALL_TOOLS_FILES_H

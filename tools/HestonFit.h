@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Least-squares fit of the five Heston parameters to the implied volatilities of a
 // surface of quotes, each compared through its out-of-the-money option
 // (OtmVolatility.h), by GSL's Levenberg-Marquardt trust region.

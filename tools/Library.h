@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The eurocall shared library, found and loaded at run time and bound by export name,
 // exactly as the hosts it is made for bind it.
 #ifndef EUROCALL_TOOLS_LIBRARY_H

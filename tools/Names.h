@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Names as people type them: compared without regard to case, and a typo answered with
 // the name it most likely meant.
 #ifndef EUROCALL_TOOLS_NAMES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Doubles as text: shortest round-trip output and exact input, both locale-free.
 #ifndef EUROCALL_TOOLS_NUMBERS_H
 #define EUROCALL_TOOLS_NUMBERS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The options the commands share, each read the same way everywhere.
 #ifndef EUROCALL_TOOLS_OPTIONS_H
 #define EUROCALL_TOOLS_OPTIONS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Black-Scholes side of a calibration: the price, vega and implied volatility of
 // the out-of-the-money option of a quote, the call where K e^(-rT) >= S' and the put
 // below, S' = S e^(-qT) the forward-equivalent spot.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A one-line progress bar on standard error, redrawn in place, that fits the terminal:
 //
 //   42% [=========------            ] 120000 rows, read 45%, 0:03 left, 35000 rows/s

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One export on one request, with what the tool adds around the library: puts, a
 // continuous dividend yield, and the word on a volatility that is no volatility.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A shared library opened by file name, and the few platform facts the loader needs.
 // dlopen/dlsym on POSIX systems, LoadLibrary/GetProcAddress on Windows; nothing else in
 // the tool touches either.

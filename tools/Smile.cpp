@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // smile: the Heston implied volatility across a range of strikes, as CSV and, on
 // request, as an SVG drawing. A volatility that is a sentinel or unresolved is named in
 // the note column and left out of the drawing, which says how many points it leaves out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A small line chart as a self-contained SVG document: a title and a subtitle wrapped
 // to the width of the picture, axes with round tick values, one polyline per series
 // with a marker at every point, labelled vertical markers, a legend and footnotes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The few facts about the terminal the tool adapts to: whether a standard stream is one,
 // and how wide it is.
 #ifndef EUROCALL_TOOLS_TERMINAL_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // eurocall: the command-line host of the eurocall library. It loads the shared library
 // by file name at run time and calls its exports by name, as every host of the library
 // does, so that what it prints is what the real boundary computes.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The command-line host parses its arguments with CLI11 and calibrates with GSL; the installed-tree test builds
 # its C consumer with pkg-config; the drawing tests render the smile's SVG with
 # rsvg-convert, in DejaVu Sans (the face the layout's width estimates assume), and read

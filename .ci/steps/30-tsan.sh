@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The concurrency tests under ThreadSanitizer: exact prices on several threads at once.
 set -euo pipefail
 cmake --preset tsan

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # eurocall.dll: cross-built with MinGW-w64 and run under Wine (the 64-bit build: every
 # Windows test), and the 32-bit __stdcall build's export table checked (running it
 # would need a 32-bit Wine).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The Python package: its unittest suites under Debian's interpreter with NumPy, pandas and
 # Dask there (their tests must run, not skip), the package straight from the source tree
 # under whichever python3 comes first on PATH, and the README's install: the wheel with the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Benchmarks, the side-by-side timing against QuantLib and the bit-for-bit comparison
 # tool: built and run for a few iterations each, as a smoke test. Nothing here is
 # timed against a limit; the figures of a real run are in the README.

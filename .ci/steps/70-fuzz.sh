@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Every fuzz target under AddressSanitizer and UndefinedBehaviorSanitizer for a bounded
 # time, starting from its seed corpus. Any finding (a crash, a sanitizer report, a
 # failed check, an input slower than the timeout) stops libFuzzer with a non-zero

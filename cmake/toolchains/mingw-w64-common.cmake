@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared part of the MinGW-w64 toolchains; the including file sets the triplet and the
 # Wine architecture.
 set(CMAKE_C_COMPILER ${EUROCALL_MINGW_TRIPLET}-gcc)

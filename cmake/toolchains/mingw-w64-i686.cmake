@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross build of eurocall.dll for 32-bit Windows with the MinGW-w64 compilers. Running
 # its programs needs a 32-bit Wine, which the 64-bit one does not include; the build and
 # its export table are what this toolchain is checked by.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross build of eurocall.dll for 64-bit Windows with the MinGW-w64 compilers.
 # The Windows programs of the build (the DLL's test hosts) run under Wine: CTest starts
 # each through the emulator below, in a Wine prefix of the build tree's own.

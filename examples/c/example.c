@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A C program using an installed eurocall:
  *   cc example.c $(pkg-config --cflags --libs eurocall) -o example && ./example */
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A C++ program using an installed eurocall through find_package(eurocall).
 #include <cstdio>
 

@@ -1,4 +1,5 @@
 Attribute VB_Name = "eurocall"
+' SPDX-License-Identifier: Apache-2.0
 ' eurocall.dll in Excel: nine worksheet functions, one for each function of the DLL.
 '
 '   =BS_CALL(S, K, T, r, vol)                                      BSCall

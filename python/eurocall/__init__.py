@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """European options under Black-Scholes and Heston, from the eurocall library.
 
 Keyword functions (every argument by name; scalars, lists, NumPy arrays or pandas

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Arguments to columns of one length, and results back in the caller's shape.
 
 Whatever the caller passes (scalars, lists or tuples, NumPy arrays, pandas Series,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The library's exports over whole columns: the one place where elements meet the library.
 
 One function per export family. Each takes its arguments as columns (contiguous float64

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """What errors= makes of elements that have no trustworthy number.
 
 An element is *flagged* when one of its arguments lies outside the model's domain (it

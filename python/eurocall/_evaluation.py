@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The path of every keyword function: arguments to columns, the domain, the
 computation on the elements inside it, errors=, and the result in the caller's shape."""
 from . import _columns, _errors

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The keyword functions for prices, volatilities and the integrand."""
 from . import _columns, _elementwise, _quotes
 from ._errors import check_choice

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Greeks: analytic under Black-Scholes, central differences of the library's prices under Heston.
 
 Units, alike for both models: delta per unit of S, gamma per unit of S squared, vega

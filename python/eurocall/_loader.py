@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Finding and loading the shared library.
 
 Places are tried in this order, and the first library that loads is used:

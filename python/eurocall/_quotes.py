@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Quotes on columns: puts and dividends around the call exports, and which volatilities
 are not volatilities.
 

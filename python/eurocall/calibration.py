@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Fitting the Heston model's five parameters to a surface of market quotes.
 
     result = eurocall.calibrate_heston(quotes, S=4468.17, r=0.035)

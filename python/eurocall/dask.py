@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """eurocall on a Dask cluster: the keyword functions over Dask collections, partition by partition.
 
 Each function here takes the arguments of its namesake in eurocall, any of them a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The nine exports of the shared library, exactly as the C functions behave.
 
 Each attribute is the ctypes function itself, with argtypes and restype declared:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef EUROCALL_ARRAYS_STRIDEDARRAY_H
 #define EUROCALL_ARRAYS_STRIDEDARRAY_H
 

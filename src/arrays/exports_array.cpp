@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exports of eurocall_array: each checks its pointers, enters the library's numeric
 // environment once, and runs the scalar routine of every element in index order (the
 // Heston prices by maturity, MaturityGroups.h), so every result is the scalar export's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // BSCall: Black–Scholes price S Phi(d1) - K e^(-rT) Phi(d2) of a European call.
 //
 // d1 is formed as (ln(S/K)/sd + (sqrt(T) r)/vol) + sd/2, three terms left to right, not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // BSVol: Black–Scholes implied volatility of a call price, with input checks.
 //
 //   any argument NaN                                       -> 0

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CumNormal: the standard normal distribution Phi(x).
 //
 // Method: the lower tail c = Phi(-|x|) by Hart's double-precision rational function

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef EUROCALL_BLACKSCHOLES_H
 #define EUROCALL_BLACKSCHOLES_H
 

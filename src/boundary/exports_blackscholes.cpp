@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exports of the Black–Scholes subsystem: each runs its routine in the library's numeric
 // environment and adds nothing else.
 #include "blackscholes/blackscholes.h"

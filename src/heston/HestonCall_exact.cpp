@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HestonCall_exact: the Heston call price from Gauss–Legendre panels near the origin and
 // an adaptive Gauss–Kronrod integral of the rest of the half line.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HestonCall_fast: the Heston call price from fixed 16-point Gauss–Legendre panels of
 // width 4.
 //

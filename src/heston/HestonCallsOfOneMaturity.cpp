@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HestonCallsOfOneMaturity_fast and _exact: both Heston prices of many options that
 // share T and the five Heston parameters (a smile: S, K and r may differ), each price
 // the scalar price's to the bit.

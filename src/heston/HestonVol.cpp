@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HestonVol_fast and HestonVol_exact: the Black–Scholes volatility of either Heston price.
 //
 // Method: the Heston price once, with the nine arguments as received, then the implied

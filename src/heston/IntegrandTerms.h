@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef EUROCALL_HESTON_INTEGRANDTERMS_H
 #define EUROCALL_HESTON_INTEGRANDTERMS_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RealIntegrand_j0, RealIntegrand_j1 and theIntegrand: the Heston integrands in closed
 // form (the method is written out in CharacteristicFunction.h).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // IntegratePanel: theIntegrand over one panel [a, b] by a single 16-point Gauss–Legendre
 // rule, 16 evaluations, no error estimate.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // LogForwardMoneyness: x = ln((e^rT S) / K), the one place where spot, strike and rate
 // become the log forward moneyness that the integrands read (both Heston prices, and
 // IntegrandParams of the exact one).

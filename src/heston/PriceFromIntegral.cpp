@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PriceFromIntegral and PriceFromAbsoluteIntegral: the Heston call price of the
 // integral of theIntegrand over the half line, for the fast and the exact price.
 //

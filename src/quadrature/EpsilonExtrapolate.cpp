@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // EpsilonExtrapolate: one step of Wynn's epsilon algorithm on a growing sequence of
 // approximations, keeping only the lower diagonal of the epsilon table.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // IntegrateToInfinity: adaptive integration over a half line or the whole line, with
 // at most 500 subintervals of the mapped range (0, 1] and epsilon extrapolation.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Kronrod15Transformed: the 15-point Gauss–Kronrod rule on a piece of (0, 1] in the
 // variable t of x = bound + s (1 - t) / t, which maps an infinite range onto (0, 1].
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SortErrorList: keeps the subintervals ordered by decreasing error estimate after a
 // bisection, without a full sort.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libeurocall_array as a host sees it, against libeurocall: every element of every
 // array function is the scalar export's result on the same arguments, bit for bit, on
 // random arrays of smiles in any order, broadcasts, strides and NaN/inf elements; the
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/DefinedSymbols.h"
 #include "eurocall_array.h"
 #include "support/ExportContract.h"
 
@@ -305,17 +307,7 @@ TEST_F(ArrayLibrary, RefusesWhatItCannotComputeAndWritesNothing) {
 }
 
 TEST(ArrayLibraryExports, ExactlyTheSevenArrayFunctionsAreDefined) {
-  const std::string command = std::string(EUROCALL_NM) + " -D --defined-only " + EUROCALL_ARRAY_LIBRARY_FILE;
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::set<std::string> defined;
-  char line[1024];
-  while (std::fgets(line, sizeof line, pipe)) {
-    std::istringstream fields(line);
-    std::string address, type, name;
-    if (fields >> address >> type >> name) defined.insert(name);
-  }
-  ASSERT_EQ(pclose(pipe), 0) << command;
+  const std::set<std::string> defined = testing::DefinedDynamicSymbols(EUROCALL_NM, EUROCALL_ARRAY_LIBRARY_FILE);
   const std::set<std::string> expected = {"BSCall_array",           "BSVol_array",           "HestonCall_array",
                                           "HestonVol_array",        "RealIntegrand_j0_array", "RealIntegrand_j1_array",
                                           "theIntegrand_array"};

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grouping of an array call's Heston elements by maturity, with stand-in prices
 // that record what they were given: partners found in any order within the window and
 // not beyond it, and the error indicator's effect on later elements the same as in

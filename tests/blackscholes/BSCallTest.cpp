@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // BSCall: worked values and the degenerate inputs, including the floor at 0 for a
 // zero-variance price.
 #include <cmath>

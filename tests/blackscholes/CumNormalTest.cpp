@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // CumNormal: worked values, the clamp, the switch between the two forms, symmetry and
 // the special values.
 #include <cmath>

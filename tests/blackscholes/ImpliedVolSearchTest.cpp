@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ImpliedVolSearch and BSVol: the worked search path, the iteration cap, the sentinels
 // and the input checks.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every export, with one argument at a time replaced by a value a host can pass by
 // mistake (NaN, infinities, signed zeros, a negative, subnormal and huge magnitudes),
 // returns a double of its documented class: a price that is never negative where the

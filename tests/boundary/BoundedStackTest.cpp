@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The exact Heston price keeps the adaptive integrator's work arrays (about 18 KB) on
 // the stack of the call. Hosts run pricing on worker threads with small stacks, so the
 // exact price and its volatility must run on a 64 KiB stack and give there, bit for bit,

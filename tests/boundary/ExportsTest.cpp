@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shared library loaded by file name: every export is found by name and computes
 // exactly what the internal routine computes, and no other symbol leaves the library.
 #include <dlfcn.h>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/DefinedSymbols.h"
 #include "blackscholes/blackscholes.h"
 #include "heston/heston.h"
 #include "support/Ulps.h"
@@ -95,17 +97,7 @@ TEST_F(SharedLibrary, NamesAreCaseSensitiveAndInternalsAreHidden) {
 }
 
 TEST(SharedLibraryExports, ExactlyTheExportsAreDefined) {
-  const std::string command = std::string(EUROCALL_NM) + " -D --defined-only " + EUROCALL_LIBRARY_FILE;
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::set<std::string> defined;
-  char line[1024];
-  while (std::fgets(line, sizeof line, pipe)) {
-    std::istringstream fields(line);
-    std::string address, type, name;
-    if (fields >> address >> type >> name) defined.insert(name);
-  }
-  ASSERT_EQ(pclose(pipe), 0) << command;
+  const std::set<std::string> defined = testing::DefinedDynamicSymbols(EUROCALL_NM, EUROCALL_LIBRARY_FILE);
   EXPECT_EQ(defined, kExports);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // No export allocates: every malloc, calloc, realloc and operator new made in the process
 // while the exports run is counted, and the count must stay 0.
 //

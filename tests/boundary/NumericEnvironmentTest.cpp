@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whatever floating-point state the host thread runs in (traps unmasked, a directed
 // rounding mode, flush-to-zero and denormals-are-zero, pending flags), every export
 // returns what it returns in the default environment, raises no signal, and leaves the

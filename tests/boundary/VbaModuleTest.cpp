@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The VBA module of examples/excel against the public header. Nothing here can run VBA,
 // so the module is read as text: a theta and v0 swapped in a declaration, a wrapper
 // that passes its arguments in another order than it takes them, or a declaration

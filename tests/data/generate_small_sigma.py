@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes heston_small_sigma.csv: Heston calls with the vol of vol small against kappa.
 
     /usr/bin/python3 tests/data/generate_small_sigma.py [--out PATH]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Heston and Black–Scholes call prices computed independently of the library.
 
 Used by the generators of the reference tables under tests/ (never by the tests

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HestonCall_exact: the panel schedule near the origin and where the tail starts, the
 // absolute integral and the floors of the price, the per-thread parameter record, and
 // the degraded price while the error indicator is set, and the tail's batch integrand

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HestonCall_fast: the panel schedule driven by stand-in panels, the price of the
 // integral and its floor at 0, and the price of the typical request against an
 // independent value.

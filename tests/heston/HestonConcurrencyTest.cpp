@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Exact prices and volatilities on several threads at once: each thread's results are
 // bit-identical to the same calls made alone, so no thread sees another's parameters.
 #include <thread>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HestonCall_exact and HestonVol_exact against 151 prices computed independently of this
 // library (tests/data/README.md says how).
 #include <cmath>

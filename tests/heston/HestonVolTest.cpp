@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HestonVol_fast and HestonVol_exact: the search on the Heston price of the same
 // arguments, the sentinels of the search on that price, and agreement with BSVol's search.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RealIntegrand_j0, RealIntegrand_j1 and theIntegrand: worked values, the phi floor,
 // the symmetries and degenerate parameters of the closed form, the negative-root mend
 // and the library's own error indicator.

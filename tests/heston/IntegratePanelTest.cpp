@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // IntegratePanel and its Gauss–Legendre rule: the tables against an independent
 // long-double solution of P16, exactness on polynomials, the nodes and the order of the
 // sum, the exact symmetries of a panel, and the panel of 16 integrands side by side

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Writes option_references.csv: prices and Greeks of calls and puts with a dividend
 yield, computed without the package, for the Python tests to read.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """What the Python tests share: the C library opened on its own, bit comparison, the
 optional modules, and the independent reference values.
 

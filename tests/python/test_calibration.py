@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """calibrate_heston: known parameters recovered, the DAX 2002 optimum reached, honesty.
 
 Surfaces:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """eurocall.dask on a LocalCluster of two worker processes: Dask DataFrames and arrays
 priced partition by partition, every element the local call's, bit for bit.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Scalar calls: the raw bindings and the keyword functions against the C functions,
 keyword handling, and what errors= makes of each volatility sentinel."""
 import ctypes

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Greeks against values computed without the package (option_references.csv, written by
 make_option_references.py): Black-Scholes against mpmath's derivatives of the closed
 forms, Heston against high-precision differences of an independent Heston price."""

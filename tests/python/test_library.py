@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Finding the shared library: the order of the places, and what is said when it fails.
 
 Each case runs a fresh interpreter, since a process loads the library once.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """pandas: Series and DataFrame columns in, a Series (or a DataFrame of Greeks) out on
 the aligned index, nullable columns with NA, and errors that name the label.
 

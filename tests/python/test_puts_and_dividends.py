@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Puts and a dividend yield q: against closed forms and an independent Heston price with
 the dividend in the rate (option_references.csv), the implied volatility of a put, and q
 = 0 giving the call exports' own bits."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The README's Python session, run as it stands: every output shown is what it prints.
 
 It uses NumPy, pandas and a Dask cluster: skipped where one is missing, unless CI's

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Vectorised calls: lists without NumPy, broadcasting NumPy arrays, threads.
 
 Every element of a vectorised result must be bit for bit the scalar call's result.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // EpsilonExtrapolate: the short table, one rhombus step worked by hand, the convergence
 // exit, the cut from 50 to 49 elements, and the two guards: a convergence exit with 50
 // elements keeps the next call inside the 52 entries, and a never-written entry of

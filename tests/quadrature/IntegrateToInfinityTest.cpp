@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // IntegrateToInfinity: invalid input, the exits after the first rule and after a few
 // bisections, classic integrals over infinite ranges, divergence, the subinterval
 // limit, and independence of concurrent calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Kronrod15Transformed: the tables (round trip of the literals, then each node and
 // Kronrod weight seen through the calls and the result), the order of the calls, the
 // error floor and its threshold, and the error as the rescaled Gauss remainder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SortErrorList: the start of the list, the three tie rules, an interval that rises to
 // the top, the kept length once more than half the subintervals are used, and a
 // bisected interval left just beyond a kept front that has shrunk.

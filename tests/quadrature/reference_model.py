@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Independent model of the library's adaptive infinite-range integrator.
 
 Written step by step from the algorithm's description, separately from the C++ code,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's own maths error indicator and the checked power function that sets it.
 #include <cerrno>
 #include <cmath>

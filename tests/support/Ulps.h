@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #ifndef EUROCALL_TESTS_SUPPORT_ULPS_H
 #define EUROCALL_TESTS_SUPPORT_ULPS_H
 

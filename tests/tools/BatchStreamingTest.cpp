@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // batch on a file of any length: read, computed and written in chunks, so that memory
 // does not grow with the file; the output opened before the first row is read; and at
 // a terminal, a hint for typed input and a progress bar that fits the width.

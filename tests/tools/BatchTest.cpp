@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // batch: good rows computed bit for bit as the library computes them, bad rows kept
 // with empty results and a reason, untouched columns passed through, sentinels named,
 // and the same bytes out for every thread count.

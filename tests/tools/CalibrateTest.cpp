@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // calibrate: a small surface priced by the library from known parameters is fitted back,
 // with the per-quote table and the drawing; unusable quotes are left out and named.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The default table and the one-export commands: every printed number is the shortest
 // text that reads back to exactly what the library returns for the same arguments.
 #include <cmath>

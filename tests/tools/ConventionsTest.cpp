@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the tool adds around the exports, in every command that computes: the model's
 // domain checked before the library sees an argument, puts and a dividend yield by
 // parity on the forward-equivalent spot, and the word on an unresolved volatility.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bad input: a clear message on standard error, nothing half-written on standard
 // output, and an exit status that tells the kind of failure (2 usage, 3 library,
 // 4 input or output).

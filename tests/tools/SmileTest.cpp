@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // smile: one row per strike with the library's Heston volatilities, and a drawing.
 #include <cmath>
 #include <cstdio>

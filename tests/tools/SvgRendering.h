@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An SVG drawing rendered to pixels by an independent renderer (rsvg-convert, from
 // librsvg), so that a test sees what a viewer shows rather than what the markup says.
 #ifndef EUROCALL_TESTS_TOOLS_SVGRENDERING_H

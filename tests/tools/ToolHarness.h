@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the eurocall tool as a child process and binds the library directly, so that
 // tests can compare what the tool prints with what the library returns, bit for bit.
 #ifndef EUROCALL_TESTS_TOOLS_TOOLHARNESS_H

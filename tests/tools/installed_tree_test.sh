@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs the build into a temporary prefix and uses that tree alone: the library's
 # SONAME and links, the header, the licence, the pkg-config file with a C consumer, the
 # CMake package with a C++ consumer, and the tool finding the library in the tree's lib

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Reads the export and import tables of a DLL with objdump -p and fails unless
 #   - the export table names the module eurocall.dll,
 #   - it has exactly nine entries, all named, undecorated, with ordinals 1-9 in the

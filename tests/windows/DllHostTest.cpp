@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // eurocall.dll as a Windows host sees it, under the real loader: loaded by path with
 // LoadLibrary, its nine exports found by name and by ordinal, called on the worked
 // values, on threads in different floating-point states and with the host's errno set,
