@@ -1,12 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Heston exports with a small vol of vol: against 100 prices computed independently
 // of this library (tests/data/generate_small_sigma.py), across the line where the
 // evaluation changes, at sigma = 0, and over a random sweep of the model's domain.
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <random>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,35 +12,10 @@
 #include "blackscholes/blackscholes.h"
 #include "heston/IntegrandTerms.h"
 #include "heston/heston.h"
+#include "ReferencePrices.h"
 
 namespace eurocall {
 namespace {
-
-struct Row {
-  int line;
-  double S, K, T, r, v0, theta, kappa, sigma, rho, price, uncertainty, vol;
-};
-
-std::vector<Row> ReadSmallSigmaReference() {
-  std::ifstream in(EUROCALL_TEST_DATA_DIR "/heston_small_sigma.csv");
-  std::vector<Row> rows;
-  std::string text;
-  std::getline(in, text);  // header
-  for (int line = 2; std::getline(in, text); ++line) {
-    for (char& ch : text) if (ch == ',') ch = ' ';
-    std::istringstream fields(text);
-    Row r{line};
-    fields >> r.S >> r.K >> r.T >> r.r >> r.v0 >> r.theta >> r.kappa >> r.sigma >> r.rho >> r.price >> r.uncertainty >> r.vol;
-    if (fields) rows.push_back(r);
-  }
-  return rows;
-}
-
-double Vega(double S, double K, double T, double r, double vol) {
-  const double sd = vol * std::sqrt(T);
-  const double d1 = (std::log(S / K) + (r + 0.5 * vol * vol) * T) / sd;
-  return S * std::sqrt(T) * std::exp(-0.5 * d1 * d1) / std::sqrt(2 * M_PI);
-}
 
 // Where the stable evaluation runs, both prices are held to 1e-9 max(1, price). The rows
 // on or above the line keep the closed form and its own tolerance (that of the other
@@ -52,11 +25,11 @@ constexpr double kSmallSigmaTolerance = 1e-9;
 constexpr double kClosedFormTolerance = 2e-8;
 
 TEST(HestonSmallSigma, PricesAndVolatilitiesMatchIndependentValues) {
-  const std::vector<Row> rows = ReadSmallSigmaReference();
+  const std::vector<ReferenceRow> rows = ReadReferencePrices(EUROCALL_TEST_DATA_DIR "/heston_small_sigma.csv");
   ASSERT_EQ(rows.size(), 100u);
   double worstExact = 0, worstFast = 0;
   int stableRows = 0;
-  for (const Row& q : rows) {
+  for (const ReferenceRow& q : rows) {
     const bool stable = IsSmallSigma(q.kappa, q.sigma);
     stableRows += stable;
     const double priceTolerance =
