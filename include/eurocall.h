@@ -53,14 +53,17 @@ EUROCALL_API double EUROCALL_CALL BSVol(double S, double K, double T, double r, 
  *    infinity (relative tolerance 1e-8). v0 current variance, theta long-run variance,
  *    kappa mean-reversion speed, sigma vol of variance, rho correlation. Never below
  *    max(S - K e^(-rT), 0).
- *    Accuracy: 1.5e-8 absolute against the 151 prices of tests/data/heston_prices.csv. */
+ *    Accuracy: 1.5e-8 absolute against the 151 prices of tests/data/heston_prices.csv;
+ *    5e-14 relative to max(1, price) where sigma = 0, sigma < 0.05 kappa or sigma < 1e-4
+ *    (70 rows of tests/data/heston_small_sigma.csv). sigma = 0 is deterministic variance. */
 EUROCALL_API double EUROCALL_CALL HestonCall_exact(double S, double K, double T, double r, double v0,
                                                    double theta, double kappa, double sigma, double rho);
 
 /* 4. Heston call price by 16-point Gauss–Legendre panels of width 4 on [0, 260] at
  *    most, stopping at the first panel of magnitude <= 1e-18. Arguments as
  *    HestonCall_exact. Never negative (a value below 0 is returned as +0).
- *    Accuracy: 6.7e-12 against those prices for sigma <= 0.6; 2.1e-2 at sigma = 1, T = 0.1. */
+ *    Accuracy: 6.7e-12 against those prices for sigma <= 0.6; 2.1e-2 at sigma = 1, T = 0.1;
+ *    1e-14 relative to max(1, price) on the small-sigma rows, as HestonCall_exact. */
 EUROCALL_API double EUROCALL_CALL HestonCall_fast(double S, double K, double T, double r, double v0,
                                                   double theta, double kappa, double sigma, double rho);
 
@@ -78,8 +81,10 @@ EUROCALL_API double EUROCALL_CALL HestonVol_fast(double S, double K, double T, d
                                                  double theta, double kappa, double sigma, double rho);
 
 /* 7. Real integrand of the strike probability P2 at frequency phi. x = ln(S e^(rT) / K).
- *    NOTE the order: theta THIRD, v0 FOURTH. Not finite at phi = 0.
- *    Accuracy: relative 4.9e-12 for phi >= 0.1, 2.3e-10 at phi = 0.01, against 40-digit values. */
+ *    NOTE the order: theta THIRD, v0 FOURTH. Not finite at phi = 0. Finite at sigma = 0
+ *    (deterministic variance).
+ *    Accuracy: relative 4.9e-12 for phi >= 0.1, 2.3e-10 at phi = 0.01, against 40-digit values;
+ *    for sigma = 0, sigma < 0.05 kappa or sigma < 1e-4 a form stable as sigma -> 0 is used. */
 EUROCALL_API double EUROCALL_CALL RealIntegrand_j0(double x, double T, double theta, double v0,
                                                    double kappa, double sigma, double rho, double phi);
 

@@ -39,7 +39,9 @@
 //     ln Q - ln P, which can differ from it by a multiple of 2 pi i; 2 ln R as
 //     ln|R|^2 + 2i arg R, with no square root.
 //
-//   sigma = 0                  -> NaN: 1/sigma^2 is infinite and multiplies a zero bracket
+//   sigma = 0                  -> NaN: 1/sigma^2 is infinite and multiplies a zero bracket;
+//                                 never reached: IntegrandTerms::smallSigma sends sigma = 0
+//                                 to CharacteristicFunctionSmallSigma.h
 //   phi = 0                    -> not finite: 1/phi is infinite
 //   a root argument below 0    -> +0 (a rounding residue; RuntimeMaths.h)
 //   Z = 0 or NaN (sign rule 0) -> Im d = 0; cos and sin of Im d T taken apart
@@ -48,7 +50,9 @@
 //
 // Accuracy: because |Im d| comes from M - Re Z, it loses relative accuracy as Im Z
 // becomes small against Re Z (its relative error grows like (Re Z / Im Z)^2), that is
-// for phi near 0 and for small sigma; no series or limit is used there.
+// for phi near 0 and for small sigma; no series or limit is used there. Small sigma
+// (sigma < 0.05 kappa, sigma < 1e-4, sigma = 0) takes CharacteristicFunctionSmallSigma.h
+// instead, chosen once per parameter set (IntegrandTerms::smallSigma).
 #include "heston/HalfAngleRoots.h"
 #include "heston/IntegrandTerms.h"
 

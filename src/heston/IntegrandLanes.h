@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "heston/CharacteristicFunction.h"
+#include "heston/CharacteristicFunctionSmallSigma.h"
 #include "heston/IntegrandTerms.h"
 #include "heston/RuntimeMaths.h"
 #include "runtime/ErrorIndicator.h"
@@ -23,10 +24,24 @@ namespace eurocall {
 
 // The closed form at P frequencies up to the last step: lane 2i is j1 at phi[i], lane
 // 2i + 1 is j0 at phi[i]; per lane the growth, the phase (with x phi added when x is
-// given, nullptr otherwise) and 1/phi.
+// given, nullptr otherwise) and 1/phi. The one place where a batch picks its
+// evaluation: the closed form, or for small sigma lane by lane the stable one.
 template <int P, class Maths>
 void ExponentsAtFrequencies(const Maths& m, const IntegrandTerms& t, const double* x, const double* phi,
                             double* growth, double* phase, double* invPhi) {
+  if (t.smallSigma) {
+    for (int i = 0; i < P; ++i) {
+      SmallSigmaExponentJ1(t, phi[i], growth[2 * i], phase[2 * i]);
+      SmallSigmaExponentJ0(t, phi[i], growth[2 * i + 1], phase[2 * i + 1]);
+      if (x != nullptr) {
+        const double xi = *x * phi[i];
+        phase[2 * i] = phase[2 * i] + xi;
+        phase[2 * i + 1] = phase[2 * i + 1] + xi;
+      }
+      invPhi[2 * i] = invPhi[2 * i + 1] = 1.0 / phi[i];
+    }
+    return;
+  }
   ZParts z[2 * P];
   double b[2 * P], w[2 * P], xPhi[2 * P];
   for (int i = 0; i < P; ++i) {
@@ -105,14 +120,24 @@ double RealIntegrandOfLane(const Maths& m, const IntegrandTerms& t, const ZParts
   return IntegrandFromExponent(m, growth, phaseAtX, 1.0 / phi);
 }
 
+// One small-sigma lane alone, finished as RealIntegrandOfLane finishes its lane.
+template <class Maths, class Exponent>
+double SmallSigmaIntegrand(const Maths& m, const IntegrandTerms& t, Exponent exponent, double x, double phi) {
+  double growth, phase;
+  exponent(t, phi, growth, phase);
+  return IntegrandFromExponent(m, growth, phase + x * phi, 1.0 / phi);
+}
+
 template <class Maths>
 double J0OfTerms(const Maths& m, const IntegrandTerms& t, double x, double phi) {
+  if (t.smallSigma) return SmallSigmaIntegrand(m, t, SmallSigmaExponentJ0, x, phi);
   const double w = t.sigmaRho * phi;
   return RealIntegrandOfLane(m, t, ZOfJ0(t, phi, w), t.kappa, w, x, phi);
 }
 
 template <class Maths>
 double J1OfTerms(const Maths& m, const IntegrandTerms& t, double x, double phi) {
+  if (t.smallSigma) return SmallSigmaIntegrand(m, t, SmallSigmaExponentJ1, x, phi);
   return RealIntegrandOfLane(m, t, ZOfJ1(t, phi), t.b1, t.sigmaRho * phi, x, phi);
 }
 

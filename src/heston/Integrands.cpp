@@ -7,7 +7,9 @@
 // theIntegrand runs both integrands at its one phi as two lanes side by side.
 //
 //   phi = 0 (j0, j1)                      -> not finite (1/phi is infinite)
-//   sigma = 0                             -> NaN (1/sigma^2 is infinite, its bracket 0)
+//   sigma = 0, sigma < 0.05 kappa, or     -> the small-sigma evaluation
+//   sigma < 1e-4 (sigma > 0)                 (CharacteristicFunctionSmallSigma.h): finite,
+//                                            Black-Scholes of the integrated variance at 0
 //   a root argument below 0               -> taken as +0: M - Re Z can come out as a tiny
 //                                            negative residue (small v0, large sigma,
 //                                            large phi), where the true value is small
@@ -19,7 +21,9 @@
 // frequencies from 0.01 to 200 on five parameter sets (those of the reference prices,
 // and T = 0.1 and 5): relative error at most 1.4e-13 for phi in [1, 10], 4.9e-12 up to
 // phi = 200 and from 0.1, and 2.3e-10 at phi = 0.01 (T = 5), where |Im d| loses
-// accuracy (CharacteristicFunction.h); small sigma loses it the same way.
+// accuracy (CharacteristicFunction.h). Small sigma would lose it the same way, and is
+// evaluated in the stable form instead: the prices built on it are within 5e-14 of
+// max(1, price) on the 70 such rows of tests/data/heston_small_sigma.csv.
 #include <cmath>
 
 #include "heston/IntegrandLanes.h"

@@ -3,37 +3,15 @@
 // library (tests/data/README.md says how).
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "heston/heston.h"
+#include "ReferencePrices.h"
 
 namespace eurocall {
 namespace {
-
-struct Row {
-  int line;
-  double S, K, T, r, v0, theta, kappa, sigma, rho, price, uncertainty, vol;
-};
-
-std::vector<Row> ReadReference() {
-  std::ifstream in(EUROCALL_TEST_DATA_DIR "/heston_prices.csv");
-  std::vector<Row> rows;
-  std::string text;
-  std::getline(in, text);  // header
-  for (int line = 2; std::getline(in, text); ++line) {
-    for (char& ch : text) if (ch == ',') ch = ' ';
-    std::istringstream fields(text);
-    Row r{line};
-    fields >> r.S >> r.K >> r.T >> r.r >> r.v0 >> r.theta >> r.kappa >> r.sigma >> r.rho >> r.price >> r.uncertainty >> r.vol;
-    if (fields) rows.push_back(r);
-  }
-  return rows;
-}
 
 // The adaptive tail is asked for a relative accuracy of 1e-8 of its own integral, and the
 // price carries the integral times K e^(-rT) / pi: a priori up to about 4e-7 for these
@@ -43,18 +21,12 @@ std::vector<Row> ReadReference() {
 // margin of at least 3.6 on every row.
 constexpr double kPriceTolerance = 2e-8;
 
-double Vega(double S, double K, double T, double r, double vol) {
-  const double sd = vol * std::sqrt(T);
-  const double d1 = (std::log(S / K) + (r + 0.5 * vol * vol) * T) / sd;
-  return S * std::sqrt(T) * std::exp(-0.5 * d1 * d1) / std::sqrt(2 * M_PI);
-}
-
 TEST(HestonReference, ExactPriceAndVolatilityMatchIndependentValues) {
-  const std::vector<Row> rows = ReadReference();
+  const std::vector<ReferenceRow> rows = ReadReferencePrices(EUROCALL_TEST_DATA_DIR "/heston_prices.csv");
   ASSERT_EQ(rows.size(), 151u);
   double worstPrice = 0, worstVolRatio = 0, worstVol = 0;
   int worstPriceLine = 0, worstVolLine = 0;
-  for (const Row& q : rows) {
+  for (const ReferenceRow& q : rows) {
     const double price = HestonCall_exact(q.S, q.K, q.T, q.r, q.v0, q.theta, q.kappa, q.sigma, q.rho);
     const double priceError = std::fabs(price - q.price);
     const double priceTolerance = kPriceTolerance * std::max(1.0, q.price) + q.uncertainty;

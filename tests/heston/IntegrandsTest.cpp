@@ -150,12 +150,25 @@ TEST_F(Integrands, WithoutThetaAndV0OnlyTheForwardPhaseRemains) {
 }
 
 TEST_F(Integrands, DegenerateParameters) {
-  // sigma = 0: 1/sigma^2 is infinite and multiplies a zero bracket.
-  Params flat = kWorked;
-  flat.sigma = 0.0;
-  EXPECT_TRUE(std::isnan(J0(flat, 0.75)));
-  EXPECT_TRUE(std::isnan(J1(flat, 0.75)));
-  EXPECT_TRUE(std::isnan(Combined(flat, 0.75)));
+  // sigma = 0 is deterministic variance: each integrand is the Black-Scholes one,
+  // e^(-W phi^2 / 2) sin(x phi + u W phi) / phi, of the integrated variance
+  // W = theta T + (v0 - theta)(1 - e^(-kappa T)) / kappa (v0 T at kappa = 0).
+  for (double kappa : {2.0, 0.0}) {
+    Params flat = kWorked;
+    flat.sigma = 0.0;
+    flat.kappa = kappa;
+    const long double T = flat.T, theta = flat.theta, v0 = flat.v0;
+    const long double W =
+        kappa == 0.0 ? v0 * T : theta * T + (v0 - theta) * -std::expm1(-(long double)kappa * T) / kappa;
+    for (double phi : {0.02, 0.75, 10.0}) {
+      const auto bs = [&](long double u) {
+        return (double)(std::exp(-W * phi * phi / 2) * std::sin(flat.x * (long double)phi + u * W * phi) / phi);
+      };
+      EXPECT_NEAR(J0(flat, phi), bs(-0.5L), 1e-14) << "kappa " << kappa << " phi " << phi;
+      EXPECT_NEAR(J1(flat, phi), bs(0.5L), 1e-14) << "kappa " << kappa << " phi " << phi;
+      EXPECT_NEAR(Combined(flat, phi), std::exp(flat.x) * bs(0.5L) - bs(-0.5L), 1e-14);
+    }
+  }
   // Perfect correlation, no mean reversion, no long-run or no current variance: ordinary values.
   const Params finite[] = {
       {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 1.0},  {-0.2, 0.5, 0.04, 0.09, 2, 0.6, -1.0},
@@ -299,7 +312,7 @@ TEST(ErrorIndicator, ZeroesTheIntegrandOnItsOwnThreadOnly) {
     flagged[0] = Combined(kWorked, 0.75);
     flagged[1] = Combined(kWorked, kNaN);
     flagged[2] = theIntegrand(kNaN, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 0.75);
-    flagged[3] = theIntegrand(-0.2, 0.5, 0.09, 0.04, 2, 0.0, 0.3, 0.75);  // sigma = 0 would be NaN
+    flagged[3] = theIntegrand(-0.2, 0.5, 0.09, 0.04, 2, 0.0, 0.3, 0.75);  // sigma = 0: the small-sigma evaluation
     flagged[4] = theIntegrand(-0.2, kInf, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN);
     flagged[5] = IntegratePanel(-0.2, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 0, 4);
     flaggedJ0 = J0(kWorked, 0.75);

@@ -80,8 +80,6 @@ class Heston(GreekTestCase):
                 self.assertEqual(sorted(greeks), sorted(HESTON_GREEKS))
                 self.assertGreeksNear(greeks, expected, arguments, self.TOLERANCES)
 
-    # passes once the small vol-of-vol mend is in
-    @unittest.expectedFailure
     def test_no_vol_of_vol_is_black_scholes_of_the_integrated_variance(self):
         # sigma = 0: deterministic variance, where the references are derivatives of the
         # Black-Scholes price of the integrated variance.
