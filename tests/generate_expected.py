@@ -101,6 +101,7 @@ def price_from_integral(S, K, D, integral):
 def price_from_absolute_integral(S, K, D, integral):
     p = formula_price(S, K, D, abs(integral))
     check_formula(S, K, D, abs(integral), p)
+    p = S if p > S else p  # a call is worth no more than the share
     L = S - D * K
     price = p if p > L else L
     return 0.0 if price < 0.0 else price

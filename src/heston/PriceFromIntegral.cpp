@@ -9,10 +9,13 @@
 // factor e^x turns K e^(-rT) into S). The exact price takes the integral in absolute
 // value and raises the price to the intrinsic value L = S - D K; both return +0 for a
 // price below 0: a poor integral (short maturity, high vol of vol), or far out of the
-// money both candidates of the exact price, must not give a negative call price.
+// money both candidates of the exact price, must not give a negative call price. The
+// exact formula's price is also taken no higher than S: with (almost) no variance left over the option's
+// life (v0 = 0 and kappa theta T tiny) the integrand no longer decays, the tail integral
+// fails, and the formula could otherwise return a call worth more than the share.
 //
 //   PriceFromIntegral:          price < 0 -> +0;    NaN integral -> NaN
-//   PriceFromAbsoluteIntegral:  integral < 0 -> priced as |integral|
+//   PriceFromAbsoluteIntegral:  integral < 0 -> priced as |integral|;   p > S -> S
 //                               p <= L, or p NaN -> L;   then < 0 -> +0;   L NaN -> NaN
 //
 // Accuracy: five roundings after the integral; the price carries the integral's error
@@ -42,8 +45,9 @@ double PriceFromIntegral(double S, double K, double D, double integral) {
 
 double PriceFromAbsoluteIntegral(double S, double K, double D, double integral) {
   const double p = FormulaPrice(S, K, D, std::fabs(integral));
+  const double belowShare = (p > S) ? S : p;  // a NaN p stays NaN
   const double L = S - D * K;
-  return NotBelowZero((p > L) ? p : L);  // a NaN p gives L
+  return NotBelowZero((belowShare > L) ? belowShare : L);  // a NaN p gives L
 }
 
 }  // namespace eurocall

@@ -132,5 +132,29 @@ TEST(HestonSmallSigma, RandomPricesStayWithinTheArbitrageBounds) {
   }
 }
 
+TEST(HestonSmallSigma, NoVarianceLeftNeverPricesAboveTheShare) {
+  // v0 = 0 with no mean reversion (or theta = 0): the variance stays 0, the integrand
+  // no longer decays and the tail integral fails. The price must still lie between
+  // max(S - K e^(-rT), 0) and S; these inputs once gave 68.3 for S = 64.6 and 14.9 for
+  // S = 13.7.
+  struct Case {
+    double S, K, T, r, v0, theta, kappa, sigma, rho;
+  };
+  const Case cases[] = {
+      {64.628925702155843, 17.351204218320937, 1.221367162140047, 0.023678817521948767, 0, 0.0766549423164593, 0, 0,
+       0.97242481935096630},
+      {13.688364667530546, 47.753382933745750, 0.005953111425428363, 0.033514668050127705, 0, 0.001584995623779007,
+       0, 0, -0.56537932044573760},
+      {0.41561675135159265, 0.13846833776626793, 0.04851247378029681, 0.03242232289597997, 0, 0, 0, 0,
+       -0.93276018474170740},
+      {100, 100, 1, 0.05, 0, 0, 1.5, 0.3, -0.7},
+  };
+  for (const Case& c : cases) {
+    const double price = HestonCall_exact(c.S, c.K, c.T, c.r, c.v0, c.theta, c.kappa, c.sigma, c.rho);
+    const double intrinsic = std::max(c.S - c.K * std::exp(-c.r * c.T), 0.0);
+    EXPECT_TRUE(price <= c.S && price >= intrinsic - 1e-9 * c.S) << price << " at S " << c.S << " K " << c.K;
+  }
+}
+
 }  // namespace
 }  // namespace eurocall
