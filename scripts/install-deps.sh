@@ -14,10 +14,13 @@ set -euo pipefail
 # render the SVG charts and read the pictures back. python3-scipy, python3-pandas: the
 # calibration's optimiser and its tests' tables. libgsl-dev: the tool's calibrate
 # command fits with GSL's nonlinear least squares. python3-dask, python3-distributed: the
-# Python package's cluster tests and its README session.
+# Python package's cluster tests and its README session. python3-mpmath: a calibration
+# test inverts deep put prices at 40 digits. python3-pip, python3-setuptools,
+# python3-wheel: the Python tests build a platform wheel that carries the library.
 packages=(cmake make gcc g++ binutils libgtest-dev libgmock-dev libcli11-dev pkg-config
   python3-numpy libbenchmark-dev librsvg2-bin fonts-dejavu-core libpng-dev
-  python3-scipy python3-pandas libgsl-dev python3-dask python3-distributed)
+  python3-scipy python3-pandas libgsl-dev python3-dask python3-distributed
+  python3-mpmath python3-pip python3-setuptools python3-wheel)
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   echo "install-deps.sh: needs Debian's dpkg-query and apt-get (Debian 12 or later)" >&2
