@@ -106,7 +106,9 @@ const Call kCalls[] = {
     {__LINE__, 9, {-0.2, 0.5, 0.09, 0.04, 2, 0.6, 0.3, 0.75}, 0.06819789125, Judge::kAbsolute, 1e-11},
     {__LINE__, 9, {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0.75}, 0.06227914477, Judge::kAbsolute, 1e-11},
     {__LINE__, 7, {-0.2, 0.5, 0.04, 0.09, 2, 0.6, 0.3, 0}, 0, Judge::kNotFinite, 0},  // 1/phi
-    {__LINE__, 9, {-0.2, 0.5, 0.09, 0.04, 2, 0, 0.3, 0.75}, kNaN, Judge::kExact, 0},  // sigma = 0
+    // sigma = 0, deterministic variance: e^x j1 - j0 with j = e^(-V phi^2/2) sin(phi x -+ V phi/2)/phi,
+    // V = theta T + (v0 - theta)(1 - e^(-kappa T))/kappa (mpmath, 40 digits).
+    {__LINE__, 9, {-0.2, 0.5, 0.09, 0.04, 2, 0, 0.3, 0.75}, 0.067621892547236835, Judge::kAbsolute, 1e-15},
     // More work for the runtime's maths functions, for the comparisons across threads.
     {__LINE__, 1, {100, 80, 0.25, 0.03, 0.35}, 0, Judge::kThreadsOnly, 0},
     {__LINE__, 1, {100, 130, 2.5, -0.01, 0.15}, 0, Judge::kThreadsOnly, 0},
